@@ -1,0 +1,272 @@
+#include "dictionary/string_map.h"
+
+#include <atomic>
+#include <bit>
+#include <cstring>
+
+namespace dzv::dict {
+namespace {
+
+std::atomic<uint64_t> next_map_id{1};
+
+uint32_t Mix(uint32_t hash, uint32_t bucket) {
+  uint64_t x = (static_cast<uint64_t>(hash) << 32) | bucket;
+  x ^= x >> 33;
+  x *= 0xff51afd7ed558ccdULL;
+  x ^= x >> 33;
+  x *= 0xc4ceb9fe1a85ec53ULL;
+  x ^= x >> 33;
+  return static_cast<uint32_t>(x);
+}
+
+}  // namespace
+
+CMapStringToString::CMapStringToString(const text::LeadByteTable* rules)
+    : rules_(rules != nullptr ? rules : &text::ProcessLeadBytes()),
+      id_(next_map_id.fetch_add(1, std::memory_order_relaxed)) {}
+
+CMapStringToString::~CMapStringToString() { Clear(); }
+
+uint32_t CMapStringToString::HashKey(std::string_view key) {
+  uint32_t h = 0;
+  for (char c : key) {
+    h = h * 33 + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)));
+  }
+  return h;
+}
+
+uint32_t CMapStringToString::BucketOf(std::string_view key) const {
+  return HashKey(key) % bucket_count_;
+}
+
+void CMapStringToString::SetBucketCount(uint32_t count, bool allocate) {
+  if (count_ != 0 || count == 0) return;
+  heads_.clear();
+  heads_.shrink_to_fit();
+  bucket_count_ = count;
+  if (allocate) heads_.assign(count, kNone);
+}
+
+CMapStringToString::KeyPlace CMapStringToString::PlaceOf(std::string_view key) const {
+  // The index hashes the key as the code page's equality sees it (without a
+  // lone trailing lead byte) together with the key's bucket, so that a
+  // lookup meets exactly the entries that a walk of the bucket's chain would
+  // compare equal.
+  const size_t len = text::CharLength(*rules_, key);
+  uint32_t h = 0;
+  for (size_t i = 0; i < len; ++i) {
+    h = h * 33 + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(key[i])));
+  }
+  uint32_t full = h;
+  for (size_t i = len; i < key.size(); ++i) {
+    full = full * 33 + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(key[i])));
+  }
+  const uint32_t bucket = full % bucket_count_;
+  return {bucket, Mix(h, bucket)};
+}
+
+uint32_t CMapStringToString::Lookup(std::string_view key, const KeyPlace& place) const {
+  if (index_.empty()) return kNone;
+  const size_t mask = index_.size() - 1;
+  for (size_t i = place.index_hash & mask;; i = (i + 1) & mask) {
+    const Slot& s = index_[i];
+    if (s.entry == kNone) return kNone;
+    if (s.hash != place.index_hash) continue;
+    const Entry& e = At(s.entry);
+    if (e.bucket == place.bucket && text::StringEqual(*rules_, e.key.view(), key)) {
+      return s.entry;
+    }
+  }
+}
+
+void CMapStringToString::ReserveIndexFor(size_t count) {
+  // Keep the load factor at or below 3/4.
+  if (!index_.empty() && count * 4 <= index_.size() * 3) return;
+  size_t capacity = index_.empty() ? 16 : index_.size();
+  while (count * 4 > capacity * 3) capacity *= 2;
+  std::vector<Slot> fresh(capacity, Slot{kNone, 0});  // may throw: nothing changed
+  const size_t mask = capacity - 1;
+  for (const Slot& s : index_) {
+    if (s.entry == kNone) continue;
+    size_t i = s.hash & mask;
+    while (fresh[i].entry != kNone) i = (i + 1) & mask;
+    fresh[i] = s;
+  }
+  index_.swap(fresh);
+}
+
+void CMapStringToString::IndexInsert(uint32_t id, uint32_t hash) {
+  const size_t mask = index_.size() - 1;
+  size_t i = hash & mask;
+  while (index_[i].entry != kNone) i = (i + 1) & mask;
+  index_[i] = Slot{id, hash};
+}
+
+void CMapStringToString::IndexErase(uint32_t id, uint32_t hash) {
+  const size_t mask = index_.size() - 1;
+  size_t i = hash & mask;
+  while (index_[i].entry != id) i = (i + 1) & mask;
+  // Backward-shift deletion keeps every probe sequence unbroken.
+  for (size_t j = (i + 1) & mask;; j = (j + 1) & mask) {
+    const Slot& s = index_[j];
+    if (s.entry == kNone) break;
+    const size_t home = s.hash & mask;
+    // Move s into the hole at i when its home does not lie in (i, j].
+    const bool movable = (i <= j) ? (home <= i || home > j) : (home <= i && home > j);
+    if (movable) {
+      index_[i] = s;
+      i = j;
+    }
+  }
+  index_[i] = Slot{kNone, 0};
+}
+
+uint32_t CMapStringToString::TakeEntry() {
+  if (free_list_ == kNone) {
+    auto block = std::make_unique<Entry[]>(kBlockSize);  // may throw
+    blocks_.reserve(blocks_.size() + 1);                  // may throw
+    const uint32_t base = static_cast<uint32_t>(blocks_.size()) * kBlockSize;
+    for (uint32_t i = kBlockSize; i-- > 0;) {
+      block[i].next = free_list_;
+      free_list_ = base + i;
+    }
+    blocks_.push_back(std::move(block));
+  }
+  const uint32_t id = free_list_;
+  free_list_ = At(id).next;
+  return id;
+}
+
+void CMapStringToString::ReturnEntry(uint32_t id) {
+  Entry& e = At(id);
+  e.key.Reset();
+  e.value.Reset();
+  e.stamp = 0;
+  e.prev = kNone;
+  e.next = free_list_;
+  free_list_ = id;
+}
+
+const ByteString* CMapStringToString::FindValue(std::string_view key) const {
+  if (count_ == 0) return nullptr;
+  const uint32_t id = Lookup(key, PlaceOf(key));
+  return id == kNone ? nullptr : &At(id).value;
+}
+
+bool CMapStringToString::Find(std::string_view key, std::string* value) const {
+  const ByteString* v = FindValue(key);
+  if (v == nullptr) return false;
+  value->assign(v->view());
+  return true;
+}
+
+ByteString& CMapStringToString::ValueFor(std::string_view key) {
+  const KeyPlace place = PlaceOf(key);
+  if (uint32_t id = Lookup(key, place); id != kNone) return At(id).value;
+  if (count_ >= kNone - 1) throw std::bad_alloc();
+  // Everything that can fail comes before the map changes.
+  if (heads_.empty()) heads_.assign(bucket_count_, kNone);
+  ReserveIndexFor(count_ + 1);
+  const uint32_t id = TakeEntry();
+  Entry& e = At(id);
+  try {
+    e.key.Assign(key);
+  } catch (...) {
+    ReturnEntry(id);
+    throw;
+  }
+  e.bucket = place.bucket;
+  e.stamp = next_stamp_++;
+  if (next_stamp_ == 0) next_stamp_ = 1;
+  e.prev = kNone;
+  e.next = heads_[place.bucket];
+  if (e.next != kNone) At(e.next).prev = id;
+  heads_[place.bucket] = id;
+  IndexInsert(id, place.index_hash);
+  ++count_;
+  return e.value;
+}
+
+void CMapStringToString::Set(std::string_view key, const char* value) {
+  Set(key, value == nullptr ? std::string_view() : std::string_view(value));
+}
+
+void CMapStringToString::Set(std::string_view key, std::string_view value) {
+  ValueFor(key).Assign(value);
+}
+
+bool CMapStringToString::Remove(std::string_view key) {
+  if (count_ == 0) return false;
+  const KeyPlace place = PlaceOf(key);
+  const uint32_t id = Lookup(key, place);
+  if (id == kNone) return false;
+  Entry& e = At(id);
+  if (e.prev != kNone) {
+    At(e.prev).next = e.next;
+  } else {
+    heads_[e.bucket] = e.next;
+  }
+  if (e.next != kNone) At(e.next).prev = e.prev;
+  IndexErase(id, place.index_hash);
+  ReturnEntry(id);
+  if (--count_ == 0) Clear();
+  return true;
+}
+
+void CMapStringToString::Clear() {
+  for (uint32_t head : heads_) {
+    for (uint32_t id = head; id != kNone;) {
+      Entry& e = At(id);
+      const uint32_t next = e.next;
+      e.key.Reset();
+      e.value.Reset();
+      id = next;
+    }
+  }
+  std::vector<uint32_t>().swap(heads_);
+  std::vector<Slot>().swap(index_);
+  std::vector<std::unique_ptr<Entry[]>>().swap(blocks_);
+  free_list_ = kNone;
+  count_ = 0;
+}
+
+CMapStringToString::Position CMapStringToString::Start() const {
+  return count_ != 0 ? Position::BeforeStart() : Position::End();
+}
+
+uint32_t CMapStringToString::FirstEntryFrom(uint32_t bucket) const {
+  for (uint32_t b = bucket; b < heads_.size(); ++b) {
+    if (heads_[b] != kNone) return heads_[b];
+  }
+  return kNone;
+}
+
+bool CMapStringToString::Next(Position& pos, std::string_view* key,
+                              std::string_view* value) const {
+  uint32_t current = kNone;
+  if (pos.kind_ == Position::Kind::kBeforeStart) {
+    current = count_ == 0 ? kNone : FirstEntryFrom(0);
+  } else if (pos.kind_ == Position::Kind::kEntry && pos.map_id_ == id_ &&
+             pos.entry_ / kBlockSize < blocks_.size() && At(pos.entry_).stamp == pos.stamp_) {
+    current = pos.entry_;
+  }
+  if (current == kNone) {
+    pos = Position::End();
+    return false;
+  }
+  const Entry& e = At(current);
+  uint32_t next = e.next != kNone ? e.next : FirstEntryFrom(e.bucket + 1);
+  if (next == kNone) {
+    pos = Position::End();
+  } else {
+    pos.kind_ = Position::Kind::kEntry;
+    pos.entry_ = next;
+    pos.stamp_ = At(next).stamp;
+    pos.map_id_ = id_;
+  }
+  *key = e.key.view();
+  *value = e.value.view();
+  return true;
+}
+
+}  // namespace dzv::dict

@@ -1,0 +1,169 @@
+// CMapStringToString: the container of one dictionary, a map from byte-string
+// key to byte-string value whose enumeration order is part of the library's
+// contract.
+//
+// Order. Every key has the hash h = h * 33 + c over its bytes, each byte
+// taken as a signed 8-bit value, in wrapping 32-bit arithmetic; its bucket is
+// h modulo the bucket count (4000 for every dictionary, fixed for life).
+// Items enumerate by ascending bucket and, within one bucket, newest key
+// first. Replacing a value keeps the item's place.
+//
+// Speed. The buckets are kept as chains only to give that order; lookups go
+// through an open-addressing index beside them, so they cost O(1) however
+// long the chains grow. Entries come from blocks of kBlockSize with a free
+// list; keys and values up to 23 bytes live inside the entry.
+//
+// Keys compare under the code page's string equality (text/mbcs.h): a lone
+// lead byte at the end of a key counts as its end. Such keys usually fall in
+// other buckets than the key without that byte, and then both can be present.
+//
+// Thread-safety: none; a map may not be used by two threads at once.
+#ifndef DZV_DICTIONARY_STRING_MAP_H_
+#define DZV_DICTIONARY_STRING_MAP_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dictionary/byte_string.h"
+#include "text/mbcs.h"
+
+namespace dzv::dict {
+
+class CMapStringToString {
+ public:
+  static constexpr uint32_t kBlockSize = 2000;
+  static constexpr uint32_t kInitialBucketCount = 17;
+
+  // A place in an enumeration: before the first item, at an item (the one
+  // that the next Next returns), or at the end. A position that names an
+  // item which has since been removed, or an item of another map, is stale;
+  // Next treats it as the end.
+  class Position {
+   public:
+    static Position BeforeStart() { return Position(Kind::kBeforeStart); }
+    static Position End() { return Position(Kind::kEnd); }
+    Position() = default;
+    bool IsEnd() const { return kind_ == Kind::kEnd; }
+    bool IsBeforeStart() const { return kind_ == Kind::kBeforeStart; }
+
+   private:
+    friend class CMapStringToString;
+    enum class Kind : uint8_t { kBeforeStart, kEntry, kEnd };
+    explicit Position(Kind kind) : kind_(kind) {}
+    Kind kind_ = Kind::kEnd;
+    uint32_t entry_ = 0;
+    uint32_t stamp_ = 0;
+    uint64_t map_id_ = 0;
+  };
+
+  // An empty map: no bucket array, bucket count 17. `rules` gives the key
+  // equality; null means the process's code page.
+  explicit CMapStringToString(const text::LeadByteTable* rules = nullptr);
+  ~CMapStringToString();
+  CMapStringToString(const CMapStringToString&) = delete;
+  CMapStringToString& operator=(const CMapStringToString&) = delete;
+
+  // Sets the bucket count; with `allocate`, also creates the (empty) bucket
+  // array now. REQUIRES: the map is empty (otherwise nothing changes).
+  void SetBucketCount(uint32_t count, bool allocate);
+  uint32_t bucket_count() const { return bucket_count_; }
+
+  // The value of `key`, or null when the key is absent. The pointer is valid
+  // until the map next changes.
+  const ByteString* FindValue(std::string_view key) const;
+  // Copies the value of `key` into `*value` and returns true when present;
+  // returns false and leaves `*value` alone otherwise.
+  bool Find(std::string_view key, std::string* value) const;
+
+  // The value of `key`, inserting the key with the empty value at the head
+  // of its bucket's chain when absent. Throws std::bad_alloc, leaving the
+  // map as it was.
+  ByteString& ValueFor(std::string_view key);
+  // ValueFor(key) then assigns `value`; a null `value` assigns the empty
+  // string. When only the assignment runs out of memory, a new key stays
+  // with the empty value.
+  void Set(std::string_view key, const char* value);
+  void Set(std::string_view key, std::string_view value);
+
+  // Removes `key`; false when absent. The last removal empties the map as
+  // Clear does.
+  bool Remove(std::string_view key);
+  // Removes every item and releases the bucket array and every block. The
+  // bucket count stays.
+  void Clear();
+
+  int32_t Count() const { return static_cast<int32_t>(count_); }
+  size_t size() const { return count_; }
+
+  // BeforeStart when the map has items, else End.
+  Position Start() const;
+  // Yields the item at `pos` and advances `pos` past it. Returns false, with
+  // `pos` at the end and nothing yielded, when `pos` is at the end, is stale,
+  // or is BeforeStart on an empty map. The views are valid until the map
+  // next changes.
+  bool Next(Position& pos, std::string_view* key, std::string_view* value) const;
+
+  // Calls fn(key, value) for every item in enumeration order. `fn` may
+  // replace values and remove the item it was given, nothing else.
+  template <class Fn>
+  void ForEach(Fn&& fn) const {
+    Position pos = Start();
+    std::string_view k, v;
+    while (Next(pos, &k, &v)) fn(k, v);
+  }
+
+  // The bucket that `key` falls in under the current bucket count.
+  uint32_t BucketOf(std::string_view key) const;
+  // The key hash: h = h * 33 + c over signed bytes, wrapping.
+  static uint32_t HashKey(std::string_view key);
+
+ private:
+  static constexpr uint32_t kNone = 0xFFFFFFFFu;
+
+  struct Entry {
+    uint32_t next = kNone;  // next in bucket chain, or in the free list
+    uint32_t prev = kNone;  // previous in bucket chain; kNone at the head
+    uint32_t bucket = 0;
+    uint32_t stamp = 0;  // 0 while free; distinct for every insertion
+    ByteString key;
+    ByteString value;
+  };
+
+  struct Slot {
+    uint32_t entry;
+    uint32_t hash;
+  };
+
+  // Where a key belongs: its bucket and its index hash.
+  struct KeyPlace {
+    uint32_t bucket;
+    uint32_t index_hash;
+  };
+
+  Entry& At(uint32_t id) const { return blocks_[id / kBlockSize][id % kBlockSize]; }
+  KeyPlace PlaceOf(std::string_view key) const;
+  uint32_t Lookup(std::string_view key, const KeyPlace& place) const;
+  void IndexInsert(uint32_t id, uint32_t hash);
+  void IndexErase(uint32_t id, uint32_t hash);
+  void ReserveIndexFor(size_t count);
+  uint32_t FirstEntryFrom(uint32_t bucket) const;
+  uint32_t TakeEntry();
+  void ReturnEntry(uint32_t id);
+
+  const text::LeadByteTable* rules_;
+  uint64_t id_;  // identity for positions; unique in the process
+  uint32_t bucket_count_ = kInitialBucketCount;
+  size_t count_ = 0;
+  uint32_t next_stamp_ = 1;
+  uint32_t free_list_ = kNone;
+  std::vector<uint32_t> heads_;  // empty: no bucket array
+  std::vector<std::unique_ptr<Entry[]>> blocks_;
+  std::vector<Slot> index_;  // power-of-two size; entry kNone when empty
+};
+
+}  // namespace dzv::dict
+
+#endif  // DZV_DICTIONARY_STRING_MAP_H_

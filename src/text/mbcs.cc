@@ -1,0 +1,177 @@
+#include "text/mbcs.h"
+
+#include <cstring>
+
+#include "platform/code_page.h"
+
+namespace dzv::text {
+namespace {
+
+LeadByteTable process_table;
+
+struct BuiltinRanges {
+  uint32_t code_page;
+  unsigned char ranges[3][2];
+  int count;
+};
+
+constexpr BuiltinRanges kBuiltin[] = {
+    {932, {{0x81, 0x9F}, {0xE0, 0xFC}}, 2},
+    {936, {{0x81, 0xFE}}, 1},
+    {949, {{0x81, 0xFE}}, 1},
+    {950, {{0x81, 0xFE}}, 1},
+    {1361, {{0x81, 0xD3}, {0xD8, 0xDE}, {0xE0, 0xF9}}, 3},
+};
+
+}  // namespace
+
+void LeadByteTable::SetRange(unsigned char first, unsigned char last) {
+  for (unsigned b = first; b <= last; ++b) {
+    if (b == 0) continue;
+    lead_[b] = true;
+    any_ = true;
+  }
+}
+
+LeadByteTable LeadByteTable::ForCodePage(uint32_t code_page,
+                                         platform::CodePage& platform) {
+  LeadByteTable table;
+  table.code_page_ = code_page;
+  for (const BuiltinRanges& b : kBuiltin) {
+    if (b.code_page != code_page) continue;
+    for (int i = 0; i < b.count; ++i) table.SetRange(b.ranges[i][0], b.ranges[i][1]);
+    return table;
+  }
+  platform::CodePageInfo info;
+  if (platform.Describe(code_page, &info) && info.max_char_size == 2) {
+    for (const auto& [first, last] : info.lead_byte_ranges) table.SetRange(first, last);
+  }
+  return table;
+}
+
+const LeadByteTable& ProcessLeadBytes() { return process_table; }
+
+void InitProcessLeadBytes() {
+  platform::CodePage& cp = platform::CodePage::Current();
+  process_table = LeadByteTable::ForCodePage(cp.AnsiCodePage(), cp);
+}
+
+LeadByteTable SetProcessLeadBytesForTesting(const LeadByteTable& table) {
+  LeadByteTable previous = process_table;
+  process_table = table;
+  return previous;
+}
+
+size_t CharCount(const LeadByteTable& t, std::string_view text) {
+  if (!t.HasLeadBytes()) return text.size();
+  size_t n = 0;
+  for (size_t i = 0; i < text.size(); ++n) {
+    if (t.IsLead(text[i])) {
+      if (i + 1 >= text.size()) break;  // lone lead byte: no character
+      i += 2;
+    } else {
+      i += 1;
+    }
+  }
+  return n;
+}
+
+size_t CharLength(const LeadByteTable& t, std::string_view text) {
+  if (!t.HasLeadBytes() || text.empty() || !t.IsLead(text.back())) return text.size();
+  size_t i = 0;
+  while (i < text.size()) {
+    if (t.IsLead(text[i])) {
+      if (i + 1 >= text.size()) return i;
+      i += 2;
+    } else {
+      i += 1;
+    }
+  }
+  return text.size();
+}
+
+size_t StepForward(const LeadByteTable& t, std::string_view text, size_t pos,
+                   size_t k) {
+  const size_t end = CharLength(t, text);
+  if (pos >= end) return pos;
+  if (!t.HasLeadBytes()) return k >= end - pos ? end : pos + k;
+  while (k > 0 && pos < end) {
+    pos += t.IsLead(text[pos]) ? 2 : 1;
+    --k;
+  }
+  return pos;
+}
+
+size_t StepBack(const LeadByteTable& t, std::string_view text, size_t pos) {
+  if (pos == 0) return 0;
+  if (pos == 1) return 0;
+  if (t.IsLead(text[pos - 1])) return pos - 2;
+  // Count the unbroken run of lead bytes before text[pos - 1].
+  size_t run = 0;
+  size_t i = pos - 1;
+  while (i > 0 && t.IsLead(text[i - 1])) {
+    ++run;
+    --i;
+  }
+  return (run % 2 == 1) ? pos - 2 : pos - 1;
+}
+
+uint32_t CharValueAt(const LeadByteTable& t, std::string_view text, size_t pos) {
+  unsigned char b = static_cast<unsigned char>(text[pos]);
+  if (t.IsLead(b) && pos + 1 < text.size()) {
+    return b * 256u + static_cast<unsigned char>(text[pos + 1]);
+  }
+  return b;
+}
+
+bool StringEqual(const LeadByteTable& t, std::string_view a, std::string_view b) {
+  if (a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0))
+    return true;
+  if (!t.HasLeadBytes()) return false;
+  a = a.substr(0, CharLength(t, a));
+  b = b.substr(0, CharLength(t, b));
+  return a == b;
+}
+
+size_t FindSubstring(const LeadByteTable& t, std::string_view text,
+                     std::string_view pattern) {
+  if (pattern.size() > text.size()) return std::string_view::npos;
+  if (!t.HasLeadBytes()) return text.find(pattern);
+  const size_t last = text.size() - pattern.size();
+  for (size_t i = 0; i <= last;) {
+    if (text.compare(i, pattern.size(), pattern) == 0) return i;
+    i += t.IsLead(text[i]) ? 2 : 1;
+  }
+  return std::string_view::npos;
+}
+
+size_t FindChar(const LeadByteTable& t, std::string_view text, char byte) {
+  if (!t.HasLeadBytes()) return text.find(byte);
+  const size_t end = CharLength(t, text);
+  for (size_t i = 0; i < end;) {
+    if (t.IsLead(text[i])) {
+      i += 2;
+      continue;
+    }
+    if (text[i] == byte) return i;
+    ++i;
+  }
+  return std::string_view::npos;
+}
+
+size_t FindLastChar(const LeadByteTable& t, std::string_view text, char byte) {
+  if (!t.HasLeadBytes()) return text.rfind(byte);
+  const size_t end = CharLength(t, text);
+  size_t found = std::string_view::npos;
+  for (size_t i = 0; i < end;) {
+    if (t.IsLead(text[i])) {
+      i += 2;
+      continue;
+    }
+    if (text[i] == byte) found = i;
+    ++i;
+  }
+  return found;
+}
+
+}  // namespace dzv::text

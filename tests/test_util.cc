@@ -1,0 +1,89 @@
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+extern char** environ;
+
+namespace dzv::testing {
+
+namespace {
+constexpr const char kChildMarker[] = "DZV_TEST_CHILD";
+}
+
+bool InChildProcess(std::initializer_list<const char*> environment) {
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string name = std::string(info->test_suite_name()) + "." + info->name();
+  const char* marker = std::getenv(kChildMarker);
+  if (marker != nullptr && name == marker) return true;
+
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    std::string entry = *e;
+    bool replaced = entry.rfind(std::string(kChildMarker) + "=", 0) == 0;
+    for (const char* add : environment) {
+      std::string var(add, std::string(add).find('=') + 1);
+      if (entry.rfind(var, 0) == 0) replaced = true;
+    }
+    if (!replaced) env.push_back(entry);
+  }
+  for (const char* add : environment) env.emplace_back(add);
+  env.push_back(std::string(kChildMarker) + "=" + name);
+
+  std::vector<char*> envp;
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string filter = "--gtest_filter=" + name;
+  std::string self = std::filesystem::read_symlink("/proc/self/exe");
+  std::vector<char*> argv = {self.data(), filter.data(), nullptr};
+  pid_t pid;
+  int rc = posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv.data(), envp.data());
+  EXPECT_EQ(rc, 0) << "cannot start the child process";
+  if (rc != 0) return false;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << "the test failed in its child process (" << name << ")";
+  return false;
+}
+
+TempDir::TempDir() {
+  std::string templ = (std::filesystem::temp_directory_path() / "dzv-test-XXXXXX").string();
+  char* made = mkdtemp(templ.data());
+  if (made == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = made;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+}  // namespace dzv::testing

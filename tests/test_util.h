@@ -1,0 +1,43 @@
+// Helpers shared by the tests.
+#ifndef DZV_TESTS_TEST_UTIL_H_
+#define DZV_TESTS_TEST_UTIL_H_
+
+#include <initializer_list>
+#include <string>
+
+namespace dzv::testing {
+
+// Runs the current test again in a fresh process of this binary, with the
+// given environment settings ("NAME=value") added, so that the library's
+// load-time set-up sees them. Returns true in that child process, where the
+// caller goes on with the test's body; in the parent it waits for the child,
+// records a failure unless the child's test passed, and returns false.
+//
+//   TEST(CodePage, Sjis) {
+//     if (!dzv::testing::InChildProcess({"LC_ALL=ja_JP.SJIS"})) return;
+//     ... assertions that run under code page 932 ...
+//   }
+bool InChildProcess(std::initializer_list<const char*> environment);
+
+// A fresh empty directory, removed with everything in it at destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Whole-file helpers for checking what the library wrote.
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+
+}  // namespace dzv::testing
+
+#endif  // DZV_TESTS_TEST_UTIL_H_
