@@ -55,6 +55,8 @@ typedef struct dzv_hwnd_tag* DZV_HWND;
 /* A registry key handle (HKEY): a predefined root or a key the caller has. */
 typedef struct dzv_hkey_tag* DZV_HKEY;
 
+/* ---- String primitives ------------------------------------------------ */
+
 /* ---- Dictionary table and items --------------------------------------- */
 
 /* Creates an empty dictionary. The name is not read and may be null.
@@ -87,5 +89,32 @@ DZV_API int32_t DZV_CALL DictionaryItemGetInit(int32_t handle);
  * item (which is still copied) or when nothing was copied. */
 DZV_API int32_t DZV_CALL DictionaryItemGetNext(int32_t handle, char* key,
                                                char* value);
+
+/* ---- Dictionary archive files and text form --------------------------- */
+
+
+/* ---- Dictionary copy, merge and attributes ---------------------------- */
+
+
+/* ---- Profiles ----------------------------------------------------------- */
+
+
+/* ---- Registry ----------------------------------------------------------- */
+
+
+/* ---- Character-set search ----------------------------------------------- */
+
+
+/* ---- Rose model lines --------------------------------------------------- */
+
+
+/* ---- Clipboard ---------------------------------------------------------- */
+
+
+/* ---- File and folder dialogs -------------------------------------------- */
+
+
+/* ---- Credentials -------------------------------------------------------- */
+
 
 #endif /* DUDUZUVEZ210_H_ */

@@ -37,9 +37,10 @@ TEST(CodePageFromLocale, NamedCodesets) {
   }
 }
 
-class FixedCodePage : public platform::CodePage {
+class FixedCodePage : public platform::CodePageWrapper {
  public:
-  explicit FixedCodePage(uint32_t cp) : cp_(cp) {}
+  explicit FixedCodePage(uint32_t cp)
+      : CodePageWrapper(&platform::CodePage::Default()), cp_(cp) {}
   uint32_t AnsiCodePage() override { return cp_; }
   bool Describe(uint32_t code_page, platform::CodePageInfo* info) override {
     ++describes;
@@ -179,6 +180,45 @@ TEST(ProcessCodePage, Utf8HasNoLeadBytes) {
   DictionaryItemAdd(h, "ab", "1");
   DictionaryItemAdd(h, "ab\x82", "2");
   EXPECT_EQ(DictionaryItemCount(h), 2);
+}
+
+}  // namespace
+}  // namespace dzv
+
+namespace dzv {
+namespace {
+
+TEST(TextConversion, Utf16ToCodePages) {
+  platform::CodePage& cp = platform::CodePage::Default();
+  std::string out;
+  // "Aé€" then a zero unit that ends the text.
+  const std::u16string text = {u'A', 0x00E9, 0x20AC, 0, u'B'};
+  ASSERT_TRUE(cp.FromUtf16(text, 1252, &out));
+  EXPECT_EQ(out, "A\xE9\x80");
+  ASSERT_TRUE(cp.FromUtf16(text, 65001, &out));
+  EXPECT_EQ(out, "A\xC3\xA9\xE2\x82\xAC");
+  // Characters that the code page lacks, and unpaired surrogates, become '?'.
+  const std::u16string other = {0x3042, u'x', 0xD800, u'y', 0xDC00, 0xD83D, 0xDE00};
+  ASSERT_TRUE(cp.FromUtf16(other, 1252, &out));
+  EXPECT_EQ(out, "?x?y??");
+  ASSERT_TRUE(cp.FromUtf16(other, 932, &out));
+  EXPECT_EQ(out, "\x82\xA0x?y??");
+  ASSERT_TRUE(cp.FromUtf16(other, 65001, &out));
+  EXPECT_EQ(out, "\xE3\x81\x82x?y?\xF0\x9F\x98\x80");
+  EXPECT_FALSE(cp.FromUtf16(other, 12345, &out));
+}
+
+TEST(TextConversion, Utf8BothWays) {
+  platform::CodePage& cp = platform::CodePage::Default();
+  std::string out;
+  ASSERT_TRUE(cp.ToUtf8("caf\xE9", 1252, &out));
+  EXPECT_EQ(out, "caf\xC3\xA9");
+  ASSERT_TRUE(cp.ToUtf8("\x82\xA0\x82", 932, &out));  // the last byte is cut off
+  EXPECT_EQ(out, "\xE3\x81\x82?");
+  ASSERT_TRUE(cp.FromUtf8("caf\xC3\xA9 \xE3\x81\x82", 1252, &out));
+  EXPECT_EQ(out, "caf\xE9 ?");
+  ASSERT_TRUE(cp.FromUtf8("ok\xFFok\xE3\x81", 65001, &out));
+  EXPECT_EQ(out, "ok?ok?");
 }
 
 }  // namespace

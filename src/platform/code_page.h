@@ -30,6 +30,20 @@ class CodePage {
   // Describes `code_page`. Returns false when the platform cannot.
   virtual bool Describe(uint32_t code_page, CodePageInfo* info) = 0;
 
+  // Text conversions (WideCharToMultiByte and MultiByteToWideChar in
+  // substance). Each replaces `*out` and returns true, or returns false when
+  // the code page is unknown or memory runs out. Characters that the target
+  // lacks become '?'.
+  //
+  // UTF-16LE code units to `code_page`; an unpaired surrogate becomes '?',
+  // and the text ends at its first zero code unit.
+  virtual bool FromUtf16(std::u16string_view text, uint32_t code_page, std::string* out) = 0;
+  // `code_page` bytes to UTF-8; a byte sequence invalid in the code page
+  // becomes '?'.
+  virtual bool ToUtf8(std::string_view text, uint32_t code_page, std::string* out) = 0;
+  // UTF-8 to `code_page`; invalid UTF-8 becomes '?'.
+  virtual bool FromUtf8(std::string_view text, uint32_t code_page, std::string* out) = 0;
+
   static CodePage& Default();
   static CodePage& Current() { return ServiceSlot<CodePage>::Current(); }
 };
@@ -41,6 +55,15 @@ class CodePageWrapper : public CodePage {
   uint32_t AnsiCodePage() override { return target_->AnsiCodePage(); }
   bool Describe(uint32_t code_page, CodePageInfo* info) override {
     return target_->Describe(code_page, info);
+  }
+  bool FromUtf16(std::u16string_view text, uint32_t code_page, std::string* out) override {
+    return target_->FromUtf16(text, code_page, out);
+  }
+  bool ToUtf8(std::string_view text, uint32_t code_page, std::string* out) override {
+    return target_->ToUtf8(text, code_page, out);
+  }
+  bool FromUtf8(std::string_view text, uint32_t code_page, std::string* out) override {
+    return target_->FromUtf8(text, code_page, out);
   }
 
  private:

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <new>
 #include <string>
 
 #include "platform/code_page.h"
@@ -52,8 +53,156 @@ constexpr NamedCodePage kNamedCodePages[] = {
     {"EUCJP", 20932},    {"GB18030", 54936},  {"EUCTW", 51950},
 };
 
+// Appends the UTF-8 form of code point `c`.
+void AppendUtf8(char32_t c, std::string* out) {
+  if (c < 0x80) {
+    out->push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+// Decodes UTF-8; every invalid or incomplete sequence gives one '?'.
+std::u32string DecodeUtf8(std::string_view s) {
+  std::u32string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char b = static_cast<unsigned char>(s[i]);
+    size_t len = 0;
+    char32_t c = 0;
+    if (b < 0x80) {
+      out.push_back(b);
+      ++i;
+      continue;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+      len = 2;
+      c = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      len = 3;
+      c = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      len = 4;
+      c = b & 0x07;
+    }
+    size_t k = 1;
+    while (len != 0 && k < len && i + k < s.size() &&
+           (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80) {
+      c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+      ++k;
+    }
+    const bool valid = len != 0 && k == len && !(len == 3 && c < 0x800) &&
+                       !(len == 4 && (c < 0x10000 || c > 0x10FFFF)) &&
+                       !(c >= 0xD800 && c <= 0xDFFF);
+    out.push_back(valid ? c : U'?');
+    i += valid ? len : (k > 1 ? k : 1);
+  }
+  return out;
+}
+
+// Converts with iconv, turning every sequence that the conversion rejects
+// into '?'. `unit` is the width of one input character for skipping (1 for
+// byte code pages, 4 for UCS-4). Returns false when iconv cannot convert
+// between the two at all.
+bool ConvertWithIconv(const char* from, const char* to, std::string_view in, size_t unit,
+                      std::string* out) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  out->clear();
+  char* inp = const_cast<char*>(in.data());
+  size_t inleft = in.size();
+  char buf[4096];
+  while (inleft > 0) {
+    char* outp = buf;
+    size_t outleft = sizeof buf;
+    size_t r = iconv(cd, &inp, &inleft, &outp, &outleft);
+    const int err = errno;
+    out->append(buf, static_cast<size_t>(outp - buf));
+    if (r != static_cast<size_t>(-1)) continue;
+    if (err == E2BIG) continue;
+    // EILSEQ: an invalid or unconvertible character; EINVAL: an incomplete
+    // one at the end. Either way one '?' stands for it.
+    out->push_back('?');
+    if (err == EINVAL) break;
+    const size_t skip = inleft < unit ? inleft : unit;
+    inp += skip;
+    inleft -= skip;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+  char* outp = buf;
+  size_t outleft = sizeof buf;
+  iconv(cd, nullptr, nullptr, &outp, &outleft);  // flush a shift state
+  out->append(buf, static_cast<size_t>(outp - buf));
+  iconv_close(cd);
+  return true;
+}
+
+// Encodes code points in `code_page`.
+bool EncodeCodePoints(const std::u32string& text, uint32_t code_page, std::string* out) {
+  if (code_page == 65001) {
+    out->clear();
+    for (char32_t c : text) AppendUtf8(c, out);
+    return true;
+  }
+  std::string ucs4;
+  ucs4.reserve(text.size() * 4);
+  for (char32_t c : text) {
+    for (int i = 0; i < 4; ++i) ucs4.push_back(static_cast<char>((c >> (8 * i)) & 0xFF));
+  }
+  return ConvertWithIconv("UCS-4LE", IconvNameOfCodePage(code_page).c_str(), ucs4, 4, out);
+}
+
 class LinuxCodePage final : public CodePage {
  public:
+  bool FromUtf16(std::u16string_view text, uint32_t code_page, std::string* out) override {
+    try {
+      std::u32string points;
+      points.reserve(text.size());
+      for (size_t i = 0; i < text.size() && text[i] != 0; ++i) {
+        const char16_t u = text[i];
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+          points.push_back(0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) +
+                           (text[i + 1] - 0xDC00));
+          ++i;
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+          points.push_back(U'?');
+        } else {
+          points.push_back(u);
+        }
+      }
+      return EncodeCodePoints(points, code_page, out);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+  }
+
+  bool ToUtf8(std::string_view text, uint32_t code_page, std::string* out) override {
+    try {
+      if (code_page == 65001) return EncodeCodePoints(DecodeUtf8(text), 65001, out);
+      return ConvertWithIconv(IconvNameOfCodePage(code_page).c_str(), "UTF-8", text, 1, out);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+  }
+
+  bool FromUtf8(std::string_view text, uint32_t code_page, std::string* out) override {
+    try {
+      return EncodeCodePoints(DecodeUtf8(text), code_page, out);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+  }
+
   uint32_t AnsiCodePage() override {
     for (const char* var : {"LC_ALL", "LC_CTYPE", "LANG"}) {
       const char* value = std::getenv(var);
