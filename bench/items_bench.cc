@@ -1,66 +1,175 @@
-// Item operations through the exported functions against
-// std::unordered_map<std::string, std::string> doing the same work.
+// Item operations and enumeration through the exported functions, against
+// what a user would reach for instead: std::unordered_map, and a map that
+// keeps the library's order by walking the 4000 bucket chains.
 #include <benchmark/benchmark.h>
 
-#include <random>
+#include <cstring>
+#include <forward_list>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "duduzuvez210.h"
+#include "workload.h"
 
 namespace {
 
-std::vector<std::string> RandomStrings(size_t n, size_t min_len, size_t max_len, uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::uniform_int_distribution<size_t> len(min_len, max_len);
-  std::uniform_int_distribution<int> ch('!', '~');
-  std::vector<std::string> out(n);
-  for (auto& s : out) {
-    s.resize(len(rng));
-    for (auto& c : s) c = static_cast<char>(ch(rng));
+using dzv::bench::Keys;
+using dzv::bench::Values;
+
+struct Inputs {
+  std::vector<std::string> keys, values, absent;
+  explicit Inputs(size_t n) : keys(Keys(n, 1)), values(Values(n, 2)), absent(Keys(n, 3)) {
+    for (auto& k : absent) k += "~";  // never one of `keys`
   }
-  return out;
+};
+
+const Inputs& InputsFor(size_t n) {
+  static size_t cached_n = 0;
+  static Inputs* cached = nullptr;
+  if (cached_n != n) {
+    delete cached;
+    cached = new Inputs(n);
+    cached_n = n;
+  }
+  return *cached;
 }
 
-void BM_AddThenLookup(benchmark::State& state) {
-  const size_t n = static_cast<size_t>(state.range(0));
-  auto keys = RandomStrings(n, 8, 40, 1);
-  auto values = RandomStrings(n, 0, 64, 2);
+// Add n new keys, then look up all of them and n absent keys.
+void BM_Items_Ours(benchmark::State& state) {
+  const Inputs& in = InputsFor(static_cast<size_t>(state.range(0)));
   char buf[128];
   for (auto _ : state) {
     int32_t h = DictionaryNew(nullptr);
-    for (size_t i = 0; i < n; ++i) DictionaryItemAdd(h, keys[i].c_str(), values[i].c_str());
+    for (size_t i = 0; i < in.keys.size(); ++i) {
+      DictionaryItemAdd(h, in.keys[i].c_str(), in.values[i].c_str());
+    }
     int64_t found = 0;
-    for (size_t i = 0; i < n; ++i) found += DictionaryLookup(h, keys[i].c_str(), buf);
-    benchmark::DoNotOptimize(found);
+    for (const auto& k : in.keys) found += DictionaryLookup(h, k.c_str(), buf);
+    for (const auto& k : in.absent) found += DictionaryLookup(h, k.c_str(), buf);
+    if (found != static_cast<int64_t>(in.keys.size())) state.SkipWithError("lookup mismatch");
     DictionaryFree(h);
   }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * n));
+  state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_AddThenLookup)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
-void BM_UnorderedMapAddThenLookup(benchmark::State& state) {
-  const size_t n = static_cast<size_t>(state.range(0));
-  auto keys = RandomStrings(n, 8, 40, 1);
-  auto values = RandomStrings(n, 0, 64, 2);
+void BM_Items_UnorderedMap(benchmark::State& state) {
+  const Inputs& in = InputsFor(static_cast<size_t>(state.range(0)));
   char buf[128];
   for (auto _ : state) {
     std::unordered_map<std::string, std::string> m;
-    for (size_t i = 0; i < n; ++i) m[keys[i]] = values[i];
+    for (size_t i = 0; i < in.keys.size(); ++i) m[in.keys[i]] = in.values[i];
     int64_t found = 0;
-    for (size_t i = 0; i < n; ++i) {
-      auto it = m.find(keys[i]);
-      if (it != m.end()) {
-        it->second.copy(buf, it->second.size());
+    for (const auto* list : {&in.keys, &in.absent}) {
+      for (const auto& k : *list) {
+        auto it = m.find(k);
+        if (it == m.end()) continue;
+        std::memcpy(buf, it->second.c_str(), it->second.size() + 1);
         ++found;
       }
     }
-    benchmark::DoNotOptimize(found);
+    benchmark::DoNotOptimize(buf);
+    if (found != static_cast<int64_t>(in.keys.size())) state.SkipWithError("lookup mismatch");
   }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * n));
+  state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_UnorderedMapAddThenLookup)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The straightforward reading of the order: 4000 chains, each walked to
+// find a key, new keys at the head.
+class ChainMap {
+ public:
+  std::string* Find(const std::string& key) {
+    for (auto& item : chains_[Bucket(key)]) {
+      if (item.first == key) return &item.second;
+    }
+    return nullptr;
+  }
+  void Set(const std::string& key, const std::string& value) {
+    if (std::string* v = Find(key)) {
+      *v = value;
+      return;
+    }
+    chains_[Bucket(key)].emplace_front(key, value);
+  }
+
+ private:
+  static uint32_t Bucket(const std::string& key) {
+    uint32_t h = 0;
+    for (char c : key) h = h * 33 + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)));
+    return h % 4000;
+  }
+  std::vector<std::forward_list<std::pair<std::string, std::string>>> chains_ =
+      std::vector<std::forward_list<std::pair<std::string, std::string>>>(4000);
+};
+
+void BM_Items_ChainWalk(benchmark::State& state) {
+  const Inputs& in = InputsFor(static_cast<size_t>(state.range(0)));
+  char buf[128];
+  for (auto _ : state) {
+    ChainMap m;
+    for (size_t i = 0; i < in.keys.size(); ++i) m.Set(in.keys[i], in.values[i]);
+    int64_t found = 0;
+    for (const auto* list : {&in.keys, &in.absent}) {
+      for (const auto& k : *list) {
+        if (std::string* v = m.Find(k)) {
+          std::memcpy(buf, v->c_str(), v->size() + 1);
+          ++found;
+        }
+      }
+    }
+    benchmark::DoNotOptimize(buf);
+    if (found != static_cast<int64_t>(in.keys.size())) state.SkipWithError("lookup mismatch");
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// The enumeration protocol, copying every key and value into buffers.
+void BM_Enumerate_Ours(benchmark::State& state) {
+  const Inputs& in = InputsFor(static_cast<size_t>(state.range(0)));
+  int32_t h = DictionaryNew(nullptr);
+  for (size_t i = 0; i < in.keys.size(); ++i) {
+    DictionaryItemAdd(h, in.keys[i].c_str(), in.values[i].c_str());
+  }
+  char key[128], value[128];
+  for (auto _ : state) {
+    int64_t n = 0;
+    if (DictionaryItemGetInit(h)) {
+      int32_t more;
+      do {
+        more = DictionaryItemGetNext(h, key, value);
+        ++n;
+      } while (more);
+    }
+    benchmark::DoNotOptimize(key);
+    if (n != state.range(0)) state.SkipWithError("count mismatch");
+  }
+  DictionaryFree(h);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_Enumerate_UnorderedMap(benchmark::State& state) {
+  const Inputs& in = InputsFor(static_cast<size_t>(state.range(0)));
+  std::unordered_map<std::string, std::string> m;
+  for (size_t i = 0; i < in.keys.size(); ++i) m[in.keys[i]] = in.values[i];
+  char key[128], value[128];
+  for (auto _ : state) {
+    int64_t n = 0;
+    for (const auto& [k, v] : m) {
+      std::memcpy(key, k.c_str(), k.size() + 1);
+      std::memcpy(value, v.c_str(), v.size() + 1);
+      benchmark::ClobberMemory();
+      ++n;
+    }
+    if (n != state.range(0)) state.SkipWithError("count mismatch");
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+BENCHMARK(BM_Items_Ours)->Arg(100000)->Arg(1000000)->Arg(10000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Items_UnorderedMap)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Items_ChainWalk)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Enumerate_Ours)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Enumerate_UnorderedMap)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
