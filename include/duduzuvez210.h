@@ -104,6 +104,17 @@ DZV_API int32_t DZV_CALL DictionaryItemGetNext(int32_t handle, char* key,
 
 /* ---- Character-set search ----------------------------------------------- */
 
+/* Index, in characters of the ANSI code page (a double-byte character is one
+ * character), of the first character examined that is one of the characters
+ * of set. The characters at start, start + step, start + 2 * step, ... are
+ * examined while the index lies within the text; a step of 0 is taken as 1,
+ * a negative step moves towards the start. A lead byte that ends the text or
+ * the set is no character. -1 when none is, or when text or set is null. */
+DZV_API int32_t DZV_CALL _PalStrFindFirstIn(const char* text, int32_t start,
+                                            const char* set, int32_t step);
+/* As _PalStrFindFirstIn, for the first character that is not in set. */
+DZV_API int32_t DZV_CALL _PalStrFindFirstNotIn(const char* text, int32_t start,
+                                               const char* set, int32_t step);
 
 /* ---- Rose model lines --------------------------------------------------- */
 
