@@ -104,9 +104,40 @@ DZV_API int32_t DZV_CALL DictionaryItemGetNext(int32_t handle, char* key,
 
 /* ---- Character-set search ----------------------------------------------- */
 
+/* Index, in characters of the ANSI code page (a double-byte character is one
+ * character), of the first character examined that is one of the characters
+ * of set. The characters at start, start + step, start + 2 * step, ... are
+ * examined while the index lies within the text; a step of 0 is taken as 1,
+ * a negative step moves towards the start. A lead byte that ends the text or
+ * the set is no character. -1 when none is, or when text or set is null. */
+DZV_API int32_t DZV_CALL _PalStrFindFirstIn(const char* text, int32_t start,
+                                            const char* set, int32_t step);
+/* As _PalStrFindFirstIn, for the first character that is not in set. */
+DZV_API int32_t DZV_CALL _PalStrFindFirstNotIn(const char* text, int32_t start,
+                                               const char* set, int32_t step);
 
 /* ---- Rose model lines --------------------------------------------------- */
 
+/* What a line of a Rose model file opens or holds, by its first word, with
+ * case and nothing skipped before it: for a line that begins with "(object"
+ * and one more byte, the type name after them gives 1 ClassAttribute,
+ * 2 Attribute, 3 Operation, 4 Inheritance_Relationship, 5 Has_Relationship,
+ * 6 Uses_Relationship, 7 "State " (with its blank), 8 Parameter,
+ * 9 State_Machine, or 10 for any other; another line gives 11 documentation,
+ * 12 exportControl, 13 space, 14 result, 15 qualification,
+ * 16 opExportControl, 17 pre_condition, 18 semantics, 19 post_condition,
+ * 20 "supplier " (with its blank), 21 Containment, 22 label,
+ * 23 supplier_cardinality, 24 client_cardinality, 25 is_navigable,
+ * 26 is_aggregate, or 0. A null line gives 0. */
+DZV_API int32_t DZV_CALL ParseRoseLine(const char* line);
+/* The change of parenthesis nesting that a model-file line brings: the "("
+ * before its first double quote less the ")" after its last one (over the
+ * whole line when it has no quote). text (at least 300 bytes) receives the
+ * bytes between the first and the last quote when there are two quotes or
+ * more and at most 299 bytes between them, else the empty string. A line
+ * that begins with "|" gives 0 and leaves text as it was; so does a null
+ * line. A null text is not written. */
+DZV_API int32_t DZV_CALL AdjustParLevel(const char* line, char* text);
 
 /* ---- Clipboard ---------------------------------------------------------- */
 

@@ -92,11 +92,17 @@ size_t CharLength(const LeadByteTable& t, std::string_view text) {
 
 size_t StepForward(const LeadByteTable& t, std::string_view text, size_t pos,
                    size_t k) {
-  const size_t end = CharLength(t, text);
-  if (pos >= end) return pos;
-  if (!t.HasLeadBytes()) return k >= end - pos ? end : pos + k;
-  while (k > 0 && pos < end) {
-    pos += t.IsLead(text[pos]) ? 2 : 1;
+  if (pos >= text.size()) return pos;
+  if (!t.HasLeadBytes()) return k >= text.size() - pos ? text.size() : pos + k;
+  // Only the k characters passed over are read, so that stepping through a
+  // text a few characters at a time costs no rescans of it.
+  while (k > 0 && pos < text.size()) {
+    if (t.IsLead(text[pos])) {
+      if (pos + 1 >= text.size()) break;  // lone lead byte: the end
+      pos += 2;
+    } else {
+      pos += 1;
+    }
     --k;
   }
   return pos;

@@ -66,7 +66,9 @@ size_t CharCount(const LeadByteTable& t, std::string_view text);
 // The length of the text without a lone lead byte at its end.
 size_t CharLength(const LeadByteTable& t, std::string_view text);
 
-// Offset `k` characters after `pos`, stopping at the end of the text.
+// Offset `k` characters after `pos`, stopping at the end of the text (at a
+// lone lead byte that ends it). `pos` must be the start of a character; only
+// the characters passed over are read.
 size_t StepForward(const LeadByteTable& t, std::string_view text, size_t pos,
                    size_t k);
 
