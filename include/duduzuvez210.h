@@ -147,5 +147,27 @@ DZV_API int32_t DZV_CALL AdjustParLevel(const char* line, char* text);
 
 /* ---- Credentials -------------------------------------------------------- */
 
+/* The sibling library devidoz.dll and the database client Oci.dll are found
+ * by file name along the platform's library search path, loaded for the
+ * length of one call and unloaded before it returns (see README). */
+/* 1 when devidoz.dll loads and exports _LsaAvailable (which is not called),
+ * else 0. */
+DZV_API int32_t DZV_CALL _LsaAvailable(void);
+/* Calls devidoz.dll's _StorePrivateData with the two values in this order and
+ * returns its result; 0 when the sibling or its export is missing. */
+DZV_API int32_t DZV_CALL _StorePrivateData(int32_t first, int32_t second);
+/* Calls devidoz.dll's _RetrievePrivateData with the two values in this order
+ * and returns its result; 0 when the sibling or its export is missing. */
+DZV_API int32_t DZV_CALL _RetrievePrivateData(int32_t first, int32_t second);
+/* 1 when Oci.dll can be loaded, else 0; its entry points are not checked. */
+DZV_API uint8_t DZV_CALL _CanChangePassword(void);
+/* Changes the password of user on the database that connect names, from
+ * old_password to new_password; a null text counts as empty. Returns 0 when
+ * the password was changed, the database's error code when the database
+ * refused, and -1 when Oci.dll cannot be loaded or lacks an entry point or
+ * the change failed without an error code. */
+DZV_API int32_t DZV_CALL _ChangePassword(const char* user, const char* connect,
+                                         const char* old_password,
+                                         const char* new_password);
 
 #endif /* DUDUZUVEZ210_H_ */

@@ -49,6 +49,12 @@ int main(void) {
   CHECK(DictionaryItemCount(0) == 0);
   CHECK(DictionaryItemAdd(-5, "k", "v") == 0);
 
+  /* Neither devidoz.dll nor Oci.dll is on the library search path here. */
+  CHECK(_LsaAvailable() == 0);
+  CHECK(_StorePrivateData(1, 2) == 0 && _RetrievePrivateData(1, 2) == 0);
+  CHECK(_CanChangePassword() == 0);
+  CHECK(_ChangePassword("scott", "orcl", "tiger", "lion") == -1);
+
   if (failures == 0) printf("C client: all checks passed\n");
   return failures == 0 ? 0 : 1;
 }
