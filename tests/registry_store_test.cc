@@ -176,6 +176,35 @@ TEST_F(RegistryStore, ValuesKeepCreationOrderAndKeysSortByName) {
   EXPECT_EQ(reg_.CloseKey(key), kErrorSuccess);
 }
 
+// Indexes asked for in turn are answered from the previous one; a change in
+// between, by this connection or another, must not shift the answer.
+TEST_F(RegistryStore, EnumerationByIndexSeesChangesBetweenCalls) {
+  RegKey key = Create("Walk");
+  SqliteRegistry other(reg_.path(), nullptr);
+  RegKey other_key = nullptr;
+  ASSERT_EQ(other.OpenKey(kHkcu, "Walk", kKeyAllAccess, &other_key), kErrorSuccess);
+  char name[8];
+  uint32_t size;
+  auto at = [&](uint32_t index) {
+    size = sizeof name;
+    return reg_.EnumValue(key, index, name, &size, nullptr, nullptr, nullptr) == kErrorSuccess
+               ? std::string(name)
+               : std::string("<end>");
+  };
+  for (const char* n : {"a", "b", "c", "d", "e"}) Set(key, n, "1");
+  EXPECT_EQ(at(0), "a");
+  EXPECT_EQ(at(1), "b");
+  EXPECT_EQ(reg_.DeleteValue(key, "a"), kErrorSuccess);
+  EXPECT_EQ(at(2), "d");
+  EXPECT_EQ(other.DeleteValue(other_key, "b"), kErrorSuccess);
+  EXPECT_EQ(at(3), "<end>");
+  EXPECT_EQ(at(2), "e");
+  EXPECT_EQ(at(1), "d");
+  EXPECT_EQ(at(2), "e");
+  EXPECT_EQ(other.CloseKey(other_key), kErrorSuccess);
+  EXPECT_EQ(reg_.CloseKey(key), kErrorSuccess);
+}
+
 TEST_F(RegistryStore, MissingThingsAndEndsOfEnumerations) {
   RegKey key = Create("A\\B\\C");  // the keys above are made too
   RegKey out = nullptr;
