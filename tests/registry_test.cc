@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -75,13 +76,18 @@ class Recorder : public RegistryWrapper {
     if (IsPredefinedKey(key)) closed_root = true;
     const int32_t rc = RegistryWrapper::CloseKey(key);
     if (rc == kErrorSuccess) --open;
-    return Fail("CloseKey") ? kErrorRegistryIoFailed : rc;
+    return Fail("CloseKey", /*may_throw=*/false) ? kErrorRegistryIoFailed : rc;
   }
 
+  // Makes the failing call throw std::bad_alloc instead, standing for memory
+  // running out at that point of the function (closes never throw).
+  bool out_of_memory = false;
+
  private:
-  bool Fail(const char* call) {
+  bool Fail(const char* call, bool may_throw = true) {
     if (++calls != fail_at) return false;
     failed = call;
+    if (out_of_memory && may_throw) throw std::bad_alloc();
     return true;
   }
   int32_t Opened(int32_t rc) {
@@ -291,8 +297,9 @@ TEST_F(RegistryAccess, EnumValuesListsAtMost999Values) {
 }
 
 // Fails each platform call of one function in turn, until a run injects no
-// fault: each run gives the function's failure result (unless only an
-// ignored close failed), leaves no key open and never closes the root.
+// fault, first with an error code and then with memory running out: each
+// run gives the function's failure result (unless only an ignored close
+// failed), leaves no key open and never closes the root.
 TEST_F(RegistryAccess, EveryFailingPlatformCallGivesZeroAndClosesEveryKey) {
   struct Op {
     const char* name;
@@ -315,31 +322,35 @@ TEST_F(RegistryAccess, EveryFailingPlatformCallGivesZeroAndClosesEveryKey) {
          return rc == 0 && std::strcmp(buffer, "untouched") != 0 ? -1 : rc;
        }},
   };
-  for (const Op& op : ops) {
-    for (int n = 1;; ++n) {
-      // A fresh tree for every run.
-      recorder_.fail_at = 0;
-      _ProfileRegistryDeleteKey(kHkcu, "F");
-      for (const char* p : {"F\\w", "F\\tree\\a\\b", "F\\tree\\c"}) {
-        ASSERT_EQ(_ProfileRegistryWrite(kHkcu, p, "v", "1"), 1);
-      }
-      ASSERT_EQ(_ProfileRegistryWrite(kHkcu, "F\\r", "v", "1"), 1);
-      ASSERT_EQ(_ProfileRegistryWrite(kHkcu, "F\\r", "gone", "1"), 1);
+  for (const bool out_of_memory : {false, true}) {
+    recorder_.out_of_memory = out_of_memory;
+    for (const Op& op : ops) {
+      for (int n = 1;; ++n) {
+        // A fresh tree for every run.
+        recorder_.fail_at = 0;
+        _ProfileRegistryDeleteKey(kHkcu, "F");
+        for (const char* p : {"F\\w", "F\\tree\\a\\b", "F\\tree\\c"}) {
+          ASSERT_EQ(_ProfileRegistryWrite(kHkcu, p, "v", "1"), 1);
+        }
+        ASSERT_EQ(_ProfileRegistryWrite(kHkcu, "F\\r", "v", "1"), 1);
+        ASSERT_EQ(_ProfileRegistryWrite(kHkcu, "F\\r", "gone", "1"), 1);
 
-      recorder_.calls = 0;
-      recorder_.failed.clear();
-      recorder_.fail_at = n;
-      const int32_t rc = op.run();
-      recorder_.fail_at = 0;
-      ASSERT_EQ(recorder_.open, 0) << op.name << " left a key open, failing call " << n;
-      if (recorder_.failed.empty()) {
-        EXPECT_EQ(rc, 1) << op.name;
-        break;
+        recorder_.calls = 0;
+        recorder_.failed.clear();
+        recorder_.fail_at = n;
+        const int32_t rc = op.run();
+        recorder_.fail_at = 0;
+        ASSERT_EQ(recorder_.open, 0) << op.name << " left a key open, failing call " << n;
+        if (recorder_.failed.empty()) {
+          EXPECT_EQ(rc, 1) << op.name;
+          break;
+        }
+        const bool ignored = recorder_.failed == "CloseKey" && !op.counts_close;
+        EXPECT_EQ(rc, ignored ? 1 : 0) << op.name << " with " << recorder_.failed << " failing";
       }
-      const bool ignored = recorder_.failed == "CloseKey" && !op.counts_close;
-      EXPECT_EQ(rc, ignored ? 1 : 0) << op.name << " with " << recorder_.failed << " failing";
     }
   }
+  recorder_.out_of_memory = false;
 }
 
 TEST_F(RegistryAccess, ThroughAStaleRootEveryFunctionFails) {

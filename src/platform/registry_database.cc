@@ -49,8 +49,8 @@ constexpr const char* kSqlText[kSqlCount] = {
     "DELETE FROM reg_value WHERE key = ?1",
     "DELETE FROM reg_key WHERE id = ?1",
     "SELECT type, data FROM reg_value WHERE key = ?1 AND fold = ?2",
-    "INSERT INTO reg_value(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
-    "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data",
+    ("INSERT INTO reg_value(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+     "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data"),
     "DELETE FROM reg_value WHERE key = ?1 AND fold = ?2",
     "SELECT id, name, type, data FROM reg_value WHERE key = ?1 ORDER BY id LIMIT 1 OFFSET ?2",
     "SELECT id, name, type, data FROM reg_value WHERE key = ?1 AND id > ?2 ORDER BY id LIMIT 1",
@@ -157,7 +157,9 @@ int Database::Configure() {
                          std::to_string(root.id) + ", 0, '" + root.name + "', '" + root.name +
                          "')");
     }
-    if (rc == SQLITE_OK) rc = ExecText(db_, "PRAGMA user_version=" + std::to_string(kSchemaVersion));
+    if (rc == SQLITE_OK) {
+      rc = ExecText(db_, "PRAGMA user_version=" + std::to_string(kSchemaVersion));
+    }
   } else if (rc == SQLITE_OK && version != kSchemaVersion) {
     rc = SQLITE_NOTADB;  // a file of another program, or of a later version
   }
