@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -47,15 +48,21 @@ void BM_EnumValues(benchmark::State& state) {
 }
 BENCHMARK(BM_EnumValues)->Arg(10)->Arg(999)->Unit(benchmark::kMicrosecond);
 
+// A fresh registry location, set before the first registry call (the
+// library opens its database on first use) and removed at exit.
+struct BenchRegistryHome {
+  BenchRegistryHome() {
+    dir = (std::filesystem::temp_directory_path() / "dzv-bench-XXXXXX").string();
+    if (mkdtemp(dir.data()) == nullptr) std::abort();
+    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+  }
+  ~BenchRegistryHome() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+  std::string dir;
+} bench_registry_home;
+
 }  // namespace
 
-int main(int argc, char** argv) {
-  std::string dir = (std::filesystem::temp_directory_path() / "dzv-bench-XXXXXX").string();
-  if (mkdtemp(dir.data()) == nullptr) return 1;
-  setenv("XDG_CONFIG_HOME", dir.c_str(), 1);  // before the first registry call
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::filesystem::remove_all(dir);
-  return 0;
-}
+BENCHMARK_MAIN();
