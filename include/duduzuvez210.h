@@ -101,6 +101,45 @@ DZV_API int32_t DZV_CALL DictionaryItemGetNext(int32_t handle, char* key,
 
 /* ---- Registry ----------------------------------------------------------- */
 
+/* The predefined root keys, as 64-bit Windows gives them: the 32-bit values
+ * 0x80000000 and up, sign-extended to pointer width. On Linux the registry is
+ * a per-user database (see README); each root is the top of its own tree. */
+#define DZV_HKEY_CLASSES_ROOT ((DZV_HKEY)(intptr_t)(int32_t)0x80000000)
+#define DZV_HKEY_CURRENT_USER ((DZV_HKEY)(intptr_t)(int32_t)0x80000001)
+#define DZV_HKEY_LOCAL_MACHINE ((DZV_HKEY)(intptr_t)(int32_t)0x80000002)
+#define DZV_HKEY_USERS ((DZV_HKEY)(intptr_t)(int32_t)0x80000003)
+#define DZV_HKEY_CURRENT_CONFIG ((DZV_HKEY)(intptr_t)(int32_t)0x80000005)
+
+/* Each function below names a key by a root (a predefined root or a key the
+ * caller has open, never closed here) and a backslash-separated sub-key path,
+ * opens it for the one operation, and closes it again before returning.
+ * Results: 1 for success, 0 for failure, with no reason. */
+
+/* Stores the text as a REG_SZ value of its length + 1 bytes (the zero
+ * included), creating the key and the keys above it when missing. */
+DZV_API int32_t DZV_CALL _ProfileRegistryWrite(DZV_HKEY root, const char* path,
+                                               const char* name, const char* text);
+/* Copies the value's data, of any type and as stored, into buffer when they
+ * fit in *size bytes; *size receives the data's length (the length needed
+ * when they do not fit, with the result 0). A null buffer only asks for the
+ * length. No terminating zero is added. */
+DZV_API int32_t DZV_CALL _ProfileRegistryRead(DZV_HKEY root, const char* path,
+                                              const char* name, char* buffer,
+                                              uint32_t* size);
+/* Deletes one value of the key. */
+DZV_API int32_t DZV_CALL _ProfileRegistryDeleteValue(DZV_HKEY root, const char* path,
+                                                     const char* name);
+/* Deletes the key and every key below it, deepest first; a failure part-way
+ * leaves the keys not yet deleted in place. An empty path gives 0. */
+DZV_API int32_t DZV_CALL _ProfileRegistryDeleteKey(DZV_HKEY root, const char* path);
+/* Writes the names of the key's values, each followed by "|", in the
+ * registry's order, cut to the first `largest` bytes (none when negative) and
+ * zero-terminated: the buffer holds largest + 1 bytes. 0, with the buffer
+ * untouched, when a name is longer than 255 bytes, a value's data longer
+ * than 32000 bytes, or the key has 1000 values or more. */
+DZV_API int32_t DZV_CALL _ProfileRegistryEnumValues(DZV_HKEY root, const char* path,
+                                                    char* buffer, int32_t largest);
+
 
 /* ---- Character-set search ----------------------------------------------- */
 

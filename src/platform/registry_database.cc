@@ -1,0 +1,274 @@
+#include "platform/registry_database.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/registry.h"
+
+namespace dzv::platform::registry_db {
+namespace {
+
+constexpr int kSchemaVersion = 1;
+// How long a call waits for another process's write before it gives up.
+constexpr auto kBusyTimeout = std::chrono::seconds(10);
+
+constexpr const char kSchema[] = R"sql(
+CREATE TABLE IF NOT EXISTS reg_key(
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  parent INTEGER NOT NULL,
+  name TEXT NOT NULL,
+  fold TEXT NOT NULL,
+  UNIQUE(parent, fold));
+CREATE TABLE IF NOT EXISTS reg_value(
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  key INTEGER NOT NULL,
+  name TEXT NOT NULL,
+  fold TEXT NOT NULL,
+  type INTEGER NOT NULL,
+  data BLOB NOT NULL,
+  UNIQUE(key, fold));
+CREATE INDEX IF NOT EXISTS reg_value_order ON reg_value(key, id);
+)sql";
+
+constexpr const char* kSqlText[kSqlCount] = {
+    "BEGIN",
+    "BEGIN IMMEDIATE",
+    "COMMIT",
+    "ROLLBACK",
+    "PRAGMA data_version",
+    "SELECT 1 FROM reg_key WHERE id = ?1",
+    "SELECT id FROM reg_key WHERE parent = ?1 AND fold = ?2",
+    "INSERT INTO reg_key(parent, name, fold) VALUES(?1, ?2, ?3)",
+    "SELECT 1 FROM reg_key WHERE parent = ?1 LIMIT 1",
+    "SELECT name FROM reg_key WHERE parent = ?1 ORDER BY fold LIMIT 1 OFFSET ?2",
+    "DELETE FROM reg_value WHERE key = ?1",
+    "DELETE FROM reg_key WHERE id = ?1",
+    "SELECT type, data FROM reg_value WHERE key = ?1 AND fold = ?2",
+    ("INSERT INTO reg_value(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+     "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data"),
+    "DELETE FROM reg_value WHERE key = ?1 AND fold = ?2",
+    "SELECT id, name, type, data FROM reg_value WHERE key = ?1 ORDER BY id LIMIT 1 OFFSET ?2",
+    "SELECT id, name, type, data FROM reg_value WHERE key = ?1 AND id > ?2 ORDER BY id LIMIT 1",
+};
+
+// Makes the directory and the missing ones above it, each with mode 0700.
+bool MakeDirectories(const std::string& dir) {
+  if (dir.empty()) return true;
+  struct stat st;
+  if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  const size_t slash = dir.find_last_of('/');
+  if (slash != std::string::npos && slash > 0 && !MakeDirectories(dir.substr(0, slash))) {
+    return false;
+  }
+  return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+int ExecText(sqlite3* db, const std::string& sql) {
+  return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+}
+
+}  // namespace
+
+int32_t FromSqlite(int rc) {
+  switch (rc & 0xFF) {
+    case SQLITE_OK:
+    case SQLITE_ROW:
+    case SQLITE_DONE:
+      return kErrorSuccess;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return kErrorBusy;
+    case SQLITE_NOMEM:
+      return kErrorOutOfMemory;
+    case SQLITE_FULL:
+      return kErrorDiskFull;
+    case SQLITE_CANTOPEN:
+      return kErrorCantOpen;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+      return kErrorCantWrite;
+    case SQLITE_TOOBIG:
+      return kErrorInvalidParameter;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_SCHEMA:
+    case SQLITE_ERROR:
+      return kErrorBadDatabase;
+    default:
+      return kErrorRegistryIoFailed;
+  }
+}
+
+int32_t Database::Open(const std::string& path) {
+  if (db_ != nullptr) {
+    if (pid_ == getpid()) return kErrorSuccess;
+    // A child process: the parent's connection must be neither used nor
+    // closed here; start afresh.
+    db_ = nullptr;
+    statements_.fill(nullptr);
+  }
+  if (path.empty()) return kErrorCantOpen;
+  const size_t slash = path.find_last_of('/');
+  if (slash != std::string::npos && !MakeDirectories(path.substr(0, slash))) {
+    return kErrorCantOpen;
+  }
+  // SQLite would create the file with mode 0644; its journal files take the
+  // file's mode.
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return kErrorCantOpen;
+  close(fd);
+
+  pid_ = getpid();
+  int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+  if (rc == SQLITE_OK) rc = Configure();
+  if (rc != SQLITE_OK) {
+    Close();
+    return FromSqlite(rc);
+  }
+  return kErrorSuccess;
+}
+
+int Database::Configure() {
+  sqlite3_extended_result_codes(db_, 1);
+  sqlite3_busy_handler(db_, &Database::OnBusy, this);
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  int rc = ExecText(db_, "PRAGMA journal_mode=WAL");
+  if (rc == SQLITE_OK) rc = ExecText(db_, "PRAGMA synchronous=FULL");
+  if (rc == SQLITE_OK) rc = ExecText(db_, "BEGIN IMMEDIATE");
+  if (rc != SQLITE_OK) return rc;
+  int version = -1;
+  rc = sqlite3_exec(
+      db_, "PRAGMA user_version",
+      [](void* out, int, char** values, char**) {
+        *static_cast<int*>(out) = values[0] != nullptr ? std::atoi(values[0]) : -1;
+        return 0;
+      },
+      &version, nullptr);
+  if (rc == SQLITE_OK && version == 0) {
+    rc = ExecText(db_, kSchema);
+    for (const RootKey& root : kRootKeys) {
+      if (rc != SQLITE_OK) break;
+      rc = ExecText(db_, "INSERT OR IGNORE INTO reg_key(id, parent, name, fold) VALUES(" +
+                         std::to_string(root.id) + ", 0, '" + root.name + "', '" + root.name +
+                         "')");
+    }
+    if (rc == SQLITE_OK) {
+      rc = ExecText(db_, "PRAGMA user_version=" + std::to_string(kSchemaVersion));
+    }
+  } else if (rc == SQLITE_OK && version != kSchemaVersion) {
+    rc = SQLITE_NOTADB;  // a file of another program, or of a later version
+  }
+  if (rc == SQLITE_OK) return ExecText(db_, "COMMIT");
+  ExecText(db_, "ROLLBACK");
+  return rc;
+}
+
+// Waits for another connection's transaction: short sleeps at first, as a
+// registry write holds the lock for about as long as one sync of the disk.
+int Database::OnBusy(void* self, int count) {
+  auto* db = static_cast<Database*>(self);
+  const auto now = std::chrono::steady_clock::now();
+  if (count == 0) db->busy_since_ = now;
+  if (now - db->busy_since_ >= kBusyTimeout) return 0;
+  const int micros = count < 10 ? 50 * (count + 1) : (count < 100 ? 1000 : 5000);
+  std::this_thread::sleep_for(std::chrono::microseconds(micros));
+  return 1;
+}
+
+void Database::Close() {
+  if (db_ == nullptr) return;
+  if (pid_ == getpid()) {
+    for (sqlite3_stmt*& stmt : statements_) sqlite3_finalize(stmt);
+    sqlite3_close(db_);
+  }
+  statements_.fill(nullptr);
+  db_ = nullptr;
+}
+
+int32_t Database::CurrentMark(Mark* mark) {
+  Statement s(*this, kDataVersion);
+  const int step = s.Step();
+  if (step != SQLITE_ROW) return FromSqlite(step);
+  *mark = {s.Int(0), own_commits_};
+  return kErrorSuccess;
+}
+
+sqlite3_stmt* Database::Prepared(Sql sql, int* rc) {
+  sqlite3_stmt*& stmt = statements_[sql];
+  if (stmt == nullptr) {
+    *rc = sqlite3_prepare_v3(db_, kSqlText[sql], -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (*rc != SQLITE_OK) {
+      sqlite3_finalize(stmt);
+      stmt = nullptr;
+    }
+  }
+  return stmt;
+}
+
+int32_t Database::Exec(Sql sql) {
+  Statement s(*this, sql);
+  return FromSqlite(s.Step());
+}
+
+Database::Statement::~Statement() {
+  if (stmt_ != nullptr) {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  }
+}
+
+void Database::Statement::Bind(int i, int64_t v) {
+  if (stmt_ != nullptr) sqlite3_bind_int64(stmt_, i, v);
+}
+
+void Database::Statement::Bind(int i, std::string_view text) {
+  if (stmt_ != nullptr) {
+    sqlite3_bind_text64(stmt_, i, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
+  }
+}
+
+void Database::Statement::BindBlob(int i, const void* data, uint32_t size) {
+  if (stmt_ == nullptr) return;
+  if (size == 0) {
+    sqlite3_bind_zeroblob(stmt_, i, 0);
+  } else {
+    sqlite3_bind_blob64(stmt_, i, data, size, SQLITE_STATIC);
+  }
+}
+
+std::string_view Database::Statement::Text(int col) const {
+  const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
+  return p == nullptr ? std::string_view()
+                      : std::string_view(p, static_cast<size_t>(sqlite3_column_bytes(stmt_, col)));
+}
+
+std::string_view Database::Statement::Blob(int col) const {
+  const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_, col));
+  return p == nullptr ? std::string_view()
+                      : std::string_view(p, static_cast<size_t>(sqlite3_column_bytes(stmt_, col)));
+}
+
+Database::Transaction::Transaction(Database& db, bool write) : db_(db), write_(write) {
+  rc_ = db_.Exec(write ? kBeginImmediate : kBegin);
+}
+
+Database::Transaction::~Transaction() {
+  if (rc_ == kErrorSuccess && !committed_ && !sqlite3_get_autocommit(db_.db_)) {
+    db_.Exec(kRollback);
+  }
+}
+
+int32_t Database::Transaction::Finish(int32_t rc) {
+  if (rc != kErrorSuccess) return rc;
+  rc = db_.Exec(kCommit);
+  committed_ = rc == kErrorSuccess;
+  if (committed_ && write_) ++db_.own_commits_;
+  return rc;
+}
+
+}  // namespace dzv::platform::registry_db
