@@ -95,6 +95,20 @@ DZV_API int32_t DZV_CALL DictionaryItemGetNext(int32_t handle, char* key,
 
 /* ---- Dictionary copy, merge and attributes ---------------------------- */
 
+/* Copies every item of source whose key begins with prefix (null or empty:
+ * every item) into destination. The value of a list key (one ending in
+ * "QueryList", "UserItemList" or "OverrideItemList", or in one of them and
+ * one more byte, with something before it) is merged: the source's list,
+ * then each destination token (ended by 0x1F) not found in it. 1, or 0
+ * (invalid handle, out of memory: items stored before stay). */
+DZV_API int32_t DZV_CALL DictionaryCopy(int32_t source, int32_t destination,
+                                        const char* prefix);
+/* A new dictionary holding the prefixed items of first, then of second
+ * copied over them. Returns its handle (the caller frees it), or 0, and then
+ * no new dictionary remains. */
+DZV_API int32_t DZV_CALL DictionaryMerge(int32_t first, int32_t second,
+                                         const char* prefix);
+
 
 /* ---- Profiles ----------------------------------------------------------- */
 
