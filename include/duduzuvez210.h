@@ -108,6 +108,14 @@ DZV_API int32_t DZV_CALL DictionaryCopy(int32_t source, int32_t destination,
  * no new dictionary remains. */
 DZV_API int32_t DZV_CALL DictionaryMerge(int32_t first, int32_t second,
                                          const char* prefix);
+/* Reads attribute out of the structured value of key (name, 0x1C, value,
+ * 0x1D) into output; when the key is absent, reads the item
+ * "key.attribute" whole ("T", "L", "S" stand for "Title", "Label",
+ * "Status Text" there). 1 when found (the value may be empty); else 0 with
+ * output empty. An invalid handle leaves output untouched. */
+DZV_API int32_t DZV_CALL DictionaryAttributeGet(int32_t handle, const char* key,
+                                                const char* attribute, char* output);
+
 
 
 /* ---- Profiles ----------------------------------------------------------- */
