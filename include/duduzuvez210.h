@@ -117,8 +117,41 @@ DZV_API int32_t DZV_CALL DictionaryAttributeGet(int32_t handle, const char* key,
                                                 const char* attribute, char* output);
 
 
-
 /* ---- Profiles ----------------------------------------------------------- */
+
+/* A profile is two dictionaries, a user layer read first and a default layer
+ * behind it; the caller keeps both handles. The setting (section, entry) is
+ * the item "section.entry", with "," "." "=" in the entry written as
+ * "<comma>" "<dot>" "<equal>". A key of more than 255 bytes makes every
+ * function below return 0 and change nothing. */
+
+/* Creates both layers and stores their handles (0 for one that failed; one
+ * that was created is the caller's to free). 1 when both exist. */
+DZV_API int32_t DZV_CALL _ProfileNew(int32_t* user, int32_t* defaults);
+/* Frees the default layer and, only if that worked, the user layer. 1, or 0. */
+DZV_API int32_t DZV_CALL _ProfileFree(int32_t user, int32_t defaults);
+/* Stores value under the setting in one dictionary. 1, or 0. */
+DZV_API int32_t DZV_CALL _ProfileValueSet(int32_t handle, const char* section,
+                                          const char* entry, const char* value);
+/* Copies the setting's value from the user layer, else the default layer.
+ * 1 when found; 0 leaves buffer untouched. */
+DZV_API int32_t DZV_CALL _ProfileValueGet(int32_t user, int32_t defaults,
+                                          const char* section, const char* entry,
+                                          char* buffer);
+/* Copies the setting's value from one dictionary. 1 when found; else 0. */
+DZV_API int32_t DZV_CALL _ProfileValueLookup(int32_t handle, const char* section,
+                                             const char* entry, char* buffer);
+/* Deletes the setting. 1 for a valid handle, present or not. */
+DZV_API int32_t DZV_CALL _ProfileEntryDelete(int32_t handle, const char* section,
+                                             const char* entry);
+/* Writes the section's entry names of both layers, each once and followed by
+ * ",", as they stand in their keys (escaped), unsorted. 1, or 0 with buffer
+ * untouched. */
+DZV_API int32_t DZV_CALL _ProfileEntryEnumerate(int32_t user, int32_t defaults,
+                                                const char* section, char* buffer);
+/* Deletes every setting of the section from one dictionary (a deeper
+ * section's keys, such as "a.b.c" under "a", stay). 1 for a valid handle. */
+DZV_API int32_t DZV_CALL _ProfileSectionDelete(int32_t handle, const char* section);
 
 
 /* ---- Registry ----------------------------------------------------------- */
