@@ -23,8 +23,8 @@ inline constexpr size_t kMaxProfileKey = 255;
 // A built profile key, held without allocation.
 class ProfileKey {
  public:
-  // Builds the key of `section` and `entry`. Returns false, leaving `*key`
-  // unspecified, when it would pass kMaxProfileKey bytes.
+  // Builds the key of `section` and `entry`. Returns false when it would
+  // pass kMaxProfileKey bytes; `*key` then holds a cut key, for no use.
   static bool Build(std::string_view section, std::string_view entry,
                     ProfileKey* key);
   // The section prefix "section.": the key of the empty entry.
