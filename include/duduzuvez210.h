@@ -95,8 +95,63 @@ DZV_API int32_t DZV_CALL DictionaryItemGetNext(int32_t handle, char* key,
 
 /* ---- Dictionary copy, merge and attributes ---------------------------- */
 
+/* Copies every item of source whose key begins with prefix (null or empty:
+ * every item) into destination. The value of a list key (one ending in
+ * "QueryList", "UserItemList" or "OverrideItemList", or in one of them and
+ * one more byte, with something before it) is merged: the source's list,
+ * then each destination token (ended by 0x1F) not found in it. 1, or 0
+ * (invalid handle, out of memory: items stored before stay). */
+DZV_API int32_t DZV_CALL DictionaryCopy(int32_t source, int32_t destination,
+                                        const char* prefix);
+/* A new dictionary holding the prefixed items of first, then of second
+ * copied over them. Returns its handle (the caller frees it), or 0, and then
+ * no new dictionary remains. */
+DZV_API int32_t DZV_CALL DictionaryMerge(int32_t first, int32_t second,
+                                         const char* prefix);
+/* Reads attribute out of the structured value of key (name, 0x1C, value,
+ * 0x1D) into output; when the key is absent, reads the item
+ * "key.attribute" whole ("T", "L", "S" stand for "Title", "Label",
+ * "Status Text" there). 1 when found (the value may be empty); else 0 with
+ * output empty. An invalid handle leaves output untouched. */
+DZV_API int32_t DZV_CALL DictionaryAttributeGet(int32_t handle, const char* key,
+                                                const char* attribute, char* output);
+
 
 /* ---- Profiles ----------------------------------------------------------- */
+
+/* A profile is two dictionaries, a user layer read first and a default layer
+ * behind it; the caller keeps both handles. The setting (section, entry) is
+ * the item "section.entry", with "," "." "=" in the entry written as
+ * "<comma>" "<dot>" "<equal>". A key of more than 255 bytes makes every
+ * function below return 0 and change nothing. */
+
+/* Creates both layers and stores their handles (0 for one that failed; one
+ * that was created is the caller's to free). 1 when both exist. */
+DZV_API int32_t DZV_CALL _ProfileNew(int32_t* user, int32_t* defaults);
+/* Frees the default layer and, only if that worked, the user layer. 1, or 0. */
+DZV_API int32_t DZV_CALL _ProfileFree(int32_t user, int32_t defaults);
+/* Stores value under the setting in one dictionary. 1, or 0. */
+DZV_API int32_t DZV_CALL _ProfileValueSet(int32_t handle, const char* section,
+                                          const char* entry, const char* value);
+/* Copies the setting's value from the user layer, else the default layer.
+ * 1 when found; 0 leaves buffer untouched. */
+DZV_API int32_t DZV_CALL _ProfileValueGet(int32_t user, int32_t defaults,
+                                          const char* section, const char* entry,
+                                          char* buffer);
+/* Copies the setting's value from one dictionary. 1 when found; else 0. */
+DZV_API int32_t DZV_CALL _ProfileValueLookup(int32_t handle, const char* section,
+                                             const char* entry, char* buffer);
+/* Deletes the setting. 1 for a valid handle, present or not. */
+DZV_API int32_t DZV_CALL _ProfileEntryDelete(int32_t handle, const char* section,
+                                             const char* entry);
+/* Writes the section's entry names of both layers, each once and followed by
+ * ",", as they stand in their keys (escaped), unsorted. 1, or 0 with buffer
+ * untouched. */
+DZV_API int32_t DZV_CALL _ProfileEntryEnumerate(int32_t user, int32_t defaults,
+                                                const char* section, char* buffer);
+/* Deletes every setting of the section from one dictionary (a deeper
+ * section's keys, such as "a.b.c" under "a", stay). 1 for a valid handle. */
+DZV_API int32_t DZV_CALL _ProfileSectionDelete(int32_t handle, const char* section);
 
 
 /* ---- Registry ----------------------------------------------------------- */
