@@ -5,51 +5,28 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 
 #include "dictionary/string_map.h"
 #include "duduzuvez210.h"
 #include "library/process.h"
+#include "oom/failing_allocator.h"
 
 namespace {
 
-// Allocations still to succeed before one fails; negative: none fails.
-long allocations_before_failure = -1;
-bool failure_injected = false;
-
-}  // namespace
-
-void* operator new(size_t size) {
-  if (allocations_before_failure == 0) {
-    allocations_before_failure = -1;
-    failure_injected = true;
-    throw std::bad_alloc();
-  }
-  if (allocations_before_failure > 0) --allocations_before_failure;
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-
-namespace {
-
-// Runs `op` with allocation n failing, for n = 0, 1, 2... until a run meets
+// Runs `op` with its 1st, 2nd, 3rd... allocation failing until a run meets
 // no failure. `check` judges each run's result, knowing whether a failure
 // was injected.
 template <class Op, class Check>
 void ForEachFailurePoint(Op op, Check check) {
-  for (long n = 0;; ++n) {
+  for (int64_t n = 1;; ++n) {
     SCOPED_TRACE("allocation " + std::to_string(n) + " fails");
-    failure_injected = false;
-    allocations_before_failure = n;
+    dzv::testing::FailNthAllocation(n);
     const auto result = op();
-    allocations_before_failure = -1;
-    check(result, failure_injected);
-    if (!failure_injected || ::testing::Test::HasFatalFailure()) return;
+    const bool injected = dzv::testing::Disarm();
+    check(result, injected);
+    if (!injected || ::testing::Test::HasFatalFailure()) return;
   }
 }
 
@@ -73,7 +50,7 @@ void Fill(int32_t h, const char* tag) {
                     (std::string(tag) + S + "shared" + S).c_str());
 }
 
-TEST(AllocationFailure, MergeSucceedsOrLeavesNoDictionary) {
+TEST(ProfileOom, MergeSucceedsOrLeavesNoDictionary) {
   const int32_t a = DictionaryNew(nullptr), b = DictionaryNew(nullptr);
   Fill(a, "X");
   Fill(b, "Y");
@@ -95,7 +72,7 @@ TEST(AllocationFailure, MergeSucceedsOrLeavesNoDictionary) {
   EXPECT_EQ(DictionaryItemCount(b), 41);
 }
 
-TEST(AllocationFailure, ProfileNewKeepsTheLayerItCreated) {
+TEST(ProfileOom, ProfileNewKeepsTheLayerItCreated) {
   bool only_default_created = false;
   ForEachFailurePoint(
       [&] {
@@ -118,7 +95,7 @@ TEST(AllocationFailure, ProfileNewKeepsTheLayerItCreated) {
   EXPECT_TRUE(only_default_created);
 }
 
-TEST(AllocationFailure, EnumerateAndSectionDeleteFailCleanly) {
+TEST(ProfileOom, EnumerateAndSectionDeleteFailCleanly) {
   int32_t user = 0, def = 0;
   ASSERT_EQ(_ProfileNew(&user, &def), 1);
   Fill(user, "U");
