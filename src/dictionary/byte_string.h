@@ -1,5 +1,7 @@
 // A compact byte string for map keys and values: up to 23 bytes are kept
-// inline, longer strings in one heap block of exactly their size.
+// inline; longer strings live in a block of the owning map's StringArena.
+// A ByteString does not free its block: its owner resets it through the
+// same arena, or drops the whole arena.
 #ifndef DZV_DICTIONARY_BYTE_STRING_H_
 #define DZV_DICTIONARY_BYTE_STRING_H_
 
@@ -8,66 +10,70 @@
 #include <cstring>
 #include <string_view>
 
+#include "dictionary/string_arena.h"
+
 namespace dzv::dict {
 
 class ByteString {
  public:
   ByteString() { raw_[kTagByte] = 0; }
-  ~ByteString() { Release(); }
   ByteString(const ByteString&) = delete;
   ByteString& operator=(const ByteString&) = delete;
 
   std::string_view view() const {
-    if (raw_[kTagByte] == kHeapTag) {
-      char* p;
-      size_t n;
-      std::memcpy(&p, raw_, sizeof p);
-      std::memcpy(&n, raw_ + sizeof p, sizeof n);
-      return {p, n};
-    }
+    if (on_heap()) return {heap_data(), heap_size()};
     return {reinterpret_cast<const char*>(raw_), raw_[kTagByte]};
   }
-  size_t size() const { return view().size(); }
+  size_t size() const { return on_heap() ? heap_size() : raw_[kTagByte]; }
   bool empty() const { return size() == 0; }
+  // The address of the bytes; for prefetching.
+  const char* data() const { return on_heap() ? heap_data() : reinterpret_cast<const char*>(raw_); }
 
   // Replaces the content with `s`, which may lie inside this string.
   // Strong guarantee: on std::bad_alloc the old content is kept.
-  void Assign(std::string_view s) {
+  void Assign(std::string_view s, StringArena& arena) {
     if (s.size() <= kInlineCapacity) {
       unsigned char tmp[kInlineCapacity];
       if (!s.empty()) std::memcpy(tmp, s.data(), s.size());
-      Release();
+      Reset(arena);
       if (!s.empty()) std::memcpy(raw_, tmp, s.size());
       raw_[kTagByte] = static_cast<unsigned char>(s.size());
       return;
     }
-    char* p = new char[s.size()];
+    char* p = arena.Allocate(s.size());
     std::memcpy(p, s.data(), s.size());
-    Release();
-    size_t n = s.size();
+    Reset(arena);
+    const size_t n = s.size();
     std::memcpy(raw_, &p, sizeof p);
     std::memcpy(raw_ + sizeof p, &n, sizeof n);
     raw_[kTagByte] = kHeapTag;
   }
 
-  // Makes the string empty and releases its heap block.
-  void Reset() {
-    Release();
+  // Makes the string empty, giving its block back to `arena`.
+  void Reset(StringArena& arena) {
+    if (on_heap()) arena.Release(heap_data(), heap_size());
     raw_[kTagByte] = 0;
   }
+
+  // Makes the string empty without giving its block back (the arena is
+  // being dropped as a whole).
+  void Forget() { raw_[kTagByte] = 0; }
 
  private:
   static constexpr size_t kTagByte = 23;
   static constexpr size_t kInlineCapacity = 23;
   static constexpr unsigned char kHeapTag = 0xFF;
 
-  void Release() {
-    if (raw_[kTagByte] == kHeapTag) {
-      char* p;
-      std::memcpy(&p, raw_, sizeof p);
-      delete[] p;
-      raw_[kTagByte] = 0;
-    }
+  bool on_heap() const { return raw_[kTagByte] == kHeapTag; }
+  char* heap_data() const {
+    char* p;
+    std::memcpy(&p, raw_, sizeof p);
+    return p;
+  }
+  size_t heap_size() const {
+    size_t n;
+    std::memcpy(&n, raw_ + sizeof(char*), sizeof n);
+    return n;
   }
 
   alignas(8) unsigned char raw_[24];

@@ -1,8 +1,13 @@
 #include "dictionary/string_map.h"
 
 #include <atomic>
+#include <algorithm>
 #include <bit>
+#include <type_traits>
 #include <cstring>
+#include <new>
+
+#include "platform/memory.h"
 
 namespace dzv::dict {
 namespace {
@@ -66,8 +71,8 @@ CMapStringToString::KeyPlace CMapStringToString::PlaceOf(std::string_view key) c
 }
 
 uint32_t CMapStringToString::Lookup(std::string_view key, const KeyPlace& place) const {
-  if (index_.empty()) return kNone;
-  const size_t mask = index_.size() - 1;
+  if (index_size_ == 0) return kNone;
+  const size_t mask = index_size_ - 1;
   for (size_t i = place.index_hash & mask;; i = (i + 1) & mask) {
     const Slot& s = index_[i];
     if (s.entry == kNone) return kNone;
@@ -81,29 +86,34 @@ uint32_t CMapStringToString::Lookup(std::string_view key, const KeyPlace& place)
 
 void CMapStringToString::ReserveIndexFor(size_t count) {
   // Keep the load factor at or below 3/4.
-  if (!index_.empty() && count * 4 <= index_.size() * 3) return;
-  size_t capacity = index_.empty() ? 16 : index_.size();
+  if (index_size_ != 0 && count * 4 <= index_size_ * 3) return;
+  size_t capacity = index_size_ == 0 ? 16 : index_size_;
   while (count * 4 > capacity * 3) capacity *= 2;
-  std::vector<Slot> fresh(capacity, Slot{kNone, 0});  // may throw: nothing changed
+  auto* fresh = static_cast<Slot*>(platform::AllocateRegion(capacity * sizeof(Slot)));
+  if (fresh == nullptr) throw std::bad_alloc();  // nothing changed
+  std::fill(fresh, fresh + capacity, Slot{kNone, 0});
   const size_t mask = capacity - 1;
-  for (const Slot& s : index_) {
+  for (size_t j = 0; j < index_size_; ++j) {
+    const Slot& s = index_[j];
     if (s.entry == kNone) continue;
     size_t i = s.hash & mask;
     while (fresh[i].entry != kNone) i = (i + 1) & mask;
     fresh[i] = s;
   }
-  index_.swap(fresh);
+  platform::FreeRegion(index_, index_size_ * sizeof(Slot));
+  index_ = fresh;
+  index_size_ = capacity;
 }
 
 void CMapStringToString::IndexInsert(uint32_t id, uint32_t hash) {
-  const size_t mask = index_.size() - 1;
+  const size_t mask = index_size_ - 1;
   size_t i = hash & mask;
   while (index_[i].entry != kNone) i = (i + 1) & mask;
   index_[i] = Slot{id, hash};
 }
 
 void CMapStringToString::IndexErase(uint32_t id, uint32_t hash) {
-  const size_t mask = index_.size() - 1;
+  const size_t mask = index_size_ - 1;
   size_t i = hash & mask;
   while (index_[i].entry != id) i = (i + 1) & mask;
   // Backward-shift deletion keeps every probe sequence unbroken.
@@ -121,16 +131,43 @@ void CMapStringToString::IndexErase(uint32_t id, uint32_t hash) {
   index_[i] = Slot{kNone, 0};
 }
 
+CMapStringToString::Entry* CMapStringToString::NewBlock() {
+  constexpr size_t kBlockBytes = sizeof(Entry) * kBlockSize;
+  static_assert(kBlockBytes * kBlocksPerSlab <= platform::kLargeRegion);
+  blocks_.reserve(blocks_.size() + 1);    // may throw
+  regions_.reserve(regions_.size() + 1);  // may throw
+  Entry* block;
+  if (slab_left_ > 0) {
+    block = slab_next_;
+    slab_next_ += kBlockSize;
+    --slab_left_;
+  } else {
+    // Small maps take single blocks; from the kBlocksPerSlab-th block on,
+    // blocks come kBlocksPerSlab at a time from one large region.
+    const bool slab = blocks_.size() >= kBlocksPerSlab;
+    const size_t bytes = slab ? platform::kLargeRegion : kBlockBytes;
+    void* region = platform::AllocateRegion(bytes);
+    if (region == nullptr) throw std::bad_alloc();
+    regions_.emplace_back(region, bytes);
+    block = static_cast<Entry*>(region);
+    if (slab) {
+      slab_next_ = block + kBlockSize;
+      slab_left_ = kBlocksPerSlab - 1;
+    }
+  }
+  for (uint32_t i = 0; i < kBlockSize; ++i) new (block + i) Entry;
+  blocks_.push_back(block);
+  return block;
+}
+
 uint32_t CMapStringToString::TakeEntry() {
   if (free_list_ == kNone) {
-    auto block = std::make_unique<Entry[]>(kBlockSize);  // may throw
-    blocks_.reserve(blocks_.size() + 1);                  // may throw
     const uint32_t base = static_cast<uint32_t>(blocks_.size()) * kBlockSize;
+    Entry* block = NewBlock();
     for (uint32_t i = kBlockSize; i-- > 0;) {
       block[i].next = free_list_;
       free_list_ = base + i;
     }
-    blocks_.push_back(std::move(block));
   }
   const uint32_t id = free_list_;
   free_list_ = At(id).next;
@@ -139,8 +176,8 @@ uint32_t CMapStringToString::TakeEntry() {
 
 void CMapStringToString::ReturnEntry(uint32_t id) {
   Entry& e = At(id);
-  e.key.Reset();
-  e.value.Reset();
+  e.key.Reset(arena_);
+  e.value.Reset(arena_);
   e.stamp = 0;
   e.prev = kNone;
   e.next = free_list_;
@@ -162,6 +199,9 @@ bool CMapStringToString::Find(std::string_view key, std::string* value) const {
 
 ByteString& CMapStringToString::ValueFor(std::string_view key) {
   const KeyPlace place = PlaceOf(key);
+  // A new key is linked before the chain's current head: load that entry
+  // while the index is searched.
+  if (!heads_.empty() && heads_[place.bucket] != kNone) __builtin_prefetch(&At(heads_[place.bucket]), 1);
   if (uint32_t id = Lookup(key, place); id != kNone) return At(id).value;
   if (count_ >= kNone - 1) throw std::bad_alloc();
   // Everything that can fail comes before the map changes.
@@ -170,7 +210,7 @@ ByteString& CMapStringToString::ValueFor(std::string_view key) {
   const uint32_t id = TakeEntry();
   Entry& e = At(id);
   try {
-    e.key.Assign(key);
+    e.key.Assign(key, arena_);
   } catch (...) {
     ReturnEntry(id);
     throw;
@@ -192,7 +232,7 @@ void CMapStringToString::Set(std::string_view key, const char* value) {
 }
 
 void CMapStringToString::Set(std::string_view key, std::string_view value) {
-  ValueFor(key).Assign(value);
+  ValueFor(key).Assign(value, arena_);
 }
 
 bool CMapStringToString::Remove(std::string_view key) {
@@ -214,20 +254,25 @@ bool CMapStringToString::Remove(std::string_view key) {
 }
 
 void CMapStringToString::Clear() {
-  for (uint32_t head : heads_) {
-    for (uint32_t id = head; id != kNone;) {
-      Entry& e = At(id);
-      const uint32_t next = e.next;
-      e.key.Reset();
-      e.value.Reset();
-      id = next;
-    }
-  }
+  // Every string block belongs to the arena, so nothing is visited.
   std::vector<uint32_t>().swap(heads_);
-  std::vector<Slot>().swap(index_);
-  std::vector<std::unique_ptr<Entry[]>>().swap(blocks_);
+  ReleaseStorage();
   free_list_ = kNone;
   count_ = 0;
+}
+
+void CMapStringToString::ReleaseStorage() {
+  // Entries hold nothing to destroy: their string bytes live in the arena.
+  static_assert(std::is_trivially_destructible_v<Entry>);
+  for (const auto& [region, bytes] : regions_) platform::FreeRegion(region, bytes);
+  std::vector<std::pair<void*, size_t>>().swap(regions_);
+  std::vector<Entry*>().swap(blocks_);
+  slab_next_ = nullptr;
+  slab_left_ = 0;
+  platform::FreeRegion(index_, index_size_ * sizeof(Slot));
+  index_ = nullptr;
+  index_size_ = 0;
+  arena_.Clear();
 }
 
 CMapStringToString::Position CMapStringToString::Start() const {
@@ -259,10 +304,14 @@ bool CMapStringToString::Next(Position& pos, std::string_view* key,
   if (next == kNone) {
     pos = Position::End();
   } else {
+    const Entry& n = At(next);
     pos.kind_ = Position::Kind::kEntry;
     pos.entry_ = next;
-    pos.stamp_ = At(next).stamp;
+    pos.stamp_ = n.stamp;
     pos.map_id_ = id_;
+    // The next call copies these bytes; start loading them now.
+    __builtin_prefetch(n.key.data());
+    __builtin_prefetch(n.value.data());
   }
   *key = e.key.view();
   *value = e.value.view();

@@ -11,7 +11,8 @@
 // Speed. The buckets are kept as chains only to give that order; lookups go
 // through an open-addressing index beside them, so they cost O(1) however
 // long the chains grow. Entries come from blocks of kBlockSize with a free
-// list; keys and values up to 23 bytes live inside the entry.
+// list; keys and values up to 23 bytes live inside the entry, longer ones
+// in an arena of the map's own that is dropped whole when the map empties.
 //
 // Keys compare under the code page's string equality (text/mbcs.h): a lone
 // lead byte at the end of a key counts as its end. Such keys usually fall in
@@ -23,6 +24,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -123,7 +125,9 @@ class CMapStringToString {
  private:
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
-  struct Entry {
+  // One cache line: the links, and the key and value with up to 23 bytes
+  // each inline.
+  struct alignas(64) Entry {
     uint32_t next = kNone;  // next in bucket chain, or in the free list
     uint32_t prev = kNone;  // previous in bucket chain; kNone at the head
     uint32_t bucket = 0;
@@ -143,12 +147,16 @@ class CMapStringToString {
     uint32_t index_hash;
   };
 
+  static constexpr uint32_t kBlocksPerSlab = 16;  // 16 blocks fill one large region
+
   Entry& At(uint32_t id) const { return blocks_[id / kBlockSize][id % kBlockSize]; }
   KeyPlace PlaceOf(std::string_view key) const;
   uint32_t Lookup(std::string_view key, const KeyPlace& place) const;
   void IndexInsert(uint32_t id, uint32_t hash);
   void IndexErase(uint32_t id, uint32_t hash);
   void ReserveIndexFor(size_t count);
+  void ReleaseStorage();
+  Entry* NewBlock();
   uint32_t FirstEntryFrom(uint32_t bucket) const;
   uint32_t TakeEntry();
   void ReturnEntry(uint32_t id);
@@ -160,8 +168,15 @@ class CMapStringToString {
   uint32_t next_stamp_ = 1;
   uint32_t free_list_ = kNone;
   std::vector<uint32_t> heads_;  // empty: no bucket array
-  std::vector<std::unique_ptr<Entry[]>> blocks_;
-  std::vector<Slot> index_;  // power-of-two size; entry kNone when empty
+  std::vector<Entry*> blocks_;   // entry id / kBlockSize -> block
+  // Memory that blocks come from: single blocks while the map is small,
+  // then slabs of kBlocksPerSlab blocks.
+  std::vector<std::pair<void*, size_t>> regions_;
+  Entry* slab_next_ = nullptr;
+  uint32_t slab_left_ = 0;
+  Slot* index_ = nullptr;  // power-of-two size; entry kNone when empty
+  size_t index_size_ = 0;
+  StringArena arena_;  // bytes of keys and values over 23 bytes
 };
 
 }  // namespace dzv::dict

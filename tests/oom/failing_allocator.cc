@@ -73,6 +73,12 @@ void* operator new(std::size_t n, std::align_val_t a) {
 void* operator new[](std::size_t n, std::align_val_t a) {
   return Allocate(n, static_cast<std::size_t>(a), false);
 }
+void* operator new(std::size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {
+  return Allocate(n, static_cast<std::size_t>(a), true);
+}
+void* operator new[](std::size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {
+  return Allocate(n, static_cast<std::size_t>(a), true);
+}
 void operator delete(void* p) noexcept { Release(p); }
 void operator delete[](void* p) noexcept { Release(p); }
 void operator delete(void* p, std::size_t) noexcept { Release(p); }
@@ -81,3 +87,7 @@ void operator delete(void* p, std::align_val_t) noexcept { Release(p); }
 void operator delete[](void* p, std::align_val_t) noexcept { Release(p); }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept { Release(p); }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { Release(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { Release(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { Release(p); }
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { Release(p); }
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { Release(p); }
