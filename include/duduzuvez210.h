@@ -235,8 +235,45 @@ DZV_API int32_t DZV_CALL AdjustParLevel(const char* line, char* text);
 
 /* ---- Clipboard ---------------------------------------------------------- */
 
+/* Each opens the clipboard for the owner window (0 allowed), works on the
+ * text format only (CF_TEXT: a zero-terminated text in the ANSI code page)
+ * and closes it again. 0 when the clipboard cannot be opened because
+ * another window holds it open. On Linux see README, "Clipboard and
+ * dialogs". */
+/* The text's length + 1 (the buffer size it needs); 0 when there is none. */
+DZV_API int32_t DZV_CALL _GetClipboardDataLength(DZV_HWND owner);
+/* Copies the text and its zero byte into buffer, which the caller sized
+ * from _GetClipboardDataLength; returns the text's length, or 0 when there
+ * is none (buffer untouched). */
+DZV_API int32_t DZV_CALL _GetClipboardData(DZV_HWND owner, char* buffer);
+/* Puts text on the clipboard, other formats kept. Returns its length (so 0
+ * for ""), or 0 when the clipboard refused it. */
+DZV_API int32_t DZV_CALL _SetClipboardData(DZV_HWND owner, const char* text);
+
 
 /* ---- File and folder dialogs -------------------------------------------- */
+
+/* Each dialog is modal to the owner window (0 allowed) and returns when the
+ * user closes it: 1 when a choice was confirmed, else 0. */
+/* Open-file dialog, multiple selection. filter: pairs of display text and
+ * pattern ("Text|*.txt;*.doc|All|*.*|"), every item followed by "|"; may be
+ * null, as may title. reserved is ignored. *filter_index: the 1-based pair
+ * selected at opening, and at confirmation. selection: a 30000-byte buffer
+ * holding the initial file name; on 1 it receives every chosen file's full
+ * path followed by "|", and 0 is returned when that list would not fit. */
+DZV_API int32_t DZV_CALL _DlgOpenFile1(DZV_HWND owner, const char* title,
+                                       const char* filter, int32_t reserved,
+                                       int32_t* filter_index, char* selection);
+/* _DlgOpenFile1 with the filter index by value, not reported back. */
+DZV_API int32_t DZV_CALL _DlgOpenFile(DZV_HWND owner, const char* title,
+                                      const char* filter, int32_t reserved,
+                                      int32_t filter_index, char* selection);
+/* Folder dialog with initial_folder selected at opening; on 1 the chosen
+ * folder's display name and path are written into the two buffers of at
+ * least 260 bytes (the path is empty for a folder without one). */
+DZV_API int32_t DZV_CALL _DlgBrowseForFolder(DZV_HWND owner, const char* title,
+                                             const char* initial_folder,
+                                             char* display_name, char* path);
 
 
 /* ---- Credentials -------------------------------------------------------- */

@@ -1,0 +1,29 @@
+// Exports of the clipboard family.
+#include "desktop/clipboard.h"
+#include "duduzuvez210.h"
+#include "library/guard.h"
+
+using dzv::library::Guard;
+using dzv::platform::WindowHandle;
+
+extern "C" {
+
+int32_t DZV_CALL _GetClipboardDataLength(DZV_HWND owner) {
+  return Guard(0, [&] {
+    return dzv::desktop::GetClipboardDataLength(reinterpret_cast<WindowHandle>(owner));
+  });
+}
+
+int32_t DZV_CALL _GetClipboardData(DZV_HWND owner, char* buffer) {
+  return Guard(0, [&] {
+    return dzv::desktop::GetClipboardData(reinterpret_cast<WindowHandle>(owner), buffer);
+  });
+}
+
+int32_t DZV_CALL _SetClipboardData(DZV_HWND owner, const char* text) {
+  return Guard(0, [&] {
+    return dzv::desktop::SetClipboardData(reinterpret_cast<WindowHandle>(owner), text);
+  });
+}
+
+}  // extern "C"

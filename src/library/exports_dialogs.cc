@@ -1,0 +1,37 @@
+// Exports of the dialog family.
+#include "desktop/folder_dialog.h"
+#include "desktop/open_file_dialog.h"
+#include "duduzuvez210.h"
+#include "library/guard.h"
+
+using dzv::library::Guard;
+using dzv::platform::WindowHandle;
+
+extern "C" {
+
+int32_t DZV_CALL _DlgOpenFile1(DZV_HWND owner, const char* title, const char* filter,
+                               int32_t reserved, int32_t* filter_index, char* selection) {
+  return Guard(0, [&] {
+    return dzv::desktop::DlgOpenFile1(reinterpret_cast<WindowHandle>(owner), title, filter,
+                                      reserved, filter_index, selection);
+  });
+}
+
+int32_t DZV_CALL _DlgOpenFile(DZV_HWND owner, const char* title, const char* filter,
+                              int32_t reserved, int32_t filter_index, char* selection) {
+  return Guard(0, [&] {
+    return dzv::desktop::DlgOpenFile(reinterpret_cast<WindowHandle>(owner), title, filter,
+                                     reserved, filter_index, selection);
+  });
+}
+
+int32_t DZV_CALL _DlgBrowseForFolder(DZV_HWND owner, const char* title,
+                                     const char* initial_folder, char* display_name,
+                                     char* path) {
+  return Guard(0, [&] {
+    return dzv::desktop::DlgBrowseForFolder(reinterpret_cast<WindowHandle>(owner), title,
+                                            initial_folder, display_name, path);
+  });
+}
+
+}  // extern "C"

@@ -1,0 +1,232 @@
+// Linux backend of the clipboard service: the session store, and the
+// desktop's clipboard for the text format (see clipboard_linux.h).
+#include "platform/clipboard_linux.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <mutex>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include "platform/code_page.h"
+#include "platform/desktop_clipboard.h"
+#include "platform/memory_block.h"
+#include "text/mbcs.h"
+
+namespace dzv::platform {
+namespace {
+
+constexpr char kLockFile[] = "lock";
+
+std::string FormatFile(uint32_t format) { return "format-" + std::to_string(format); }
+
+// Opens `path` as the store's directory, creating it when missing. Fails
+// unless it is a real directory (not a symbolic link) owned by this user;
+// access for others is taken away.
+int OpenPrivateDirectory(const std::string& path) {
+  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return -1;
+  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid() ||
+      ((st.st_mode & 077) != 0 && fchmod(fd, 0700) != 0)) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// The whole of a regular file in `dir`; false when it is missing or
+// unreadable.
+bool ReadStoreFile(int dir, const std::string& name, std::string* bytes) {
+  const int fd = openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  bytes->clear();
+  char buffer[16384];
+  while (ok) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    bytes->append(buffer, static_cast<size_t>(n));
+  }
+  close(fd);
+  return ok;
+}
+
+// Replaces the file `name` in `dir` with `bytes` in one step: readers see
+// the old data or the new, never a part.
+bool ReplaceStoreFile(int dir, const std::string& name, std::string_view bytes) {
+  const std::string temporary = name + ".new";
+  const int fd = openat(dir, temporary.c_str(),
+                        O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  bool ok = true;
+  while (ok && !bytes.empty()) {
+    const ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  ok = close(fd) == 0 && ok;
+  ok = ok && renameat(dir, temporary.c_str(), dir, name.c_str()) == 0;
+  if (!ok) unlinkat(dir, temporary.c_str(), 0);
+  return ok;
+}
+
+class LinuxClipboard final : public Clipboard {
+ public:
+  // An empty `directory` stands for SessionClipboardDirectory(), read at
+  // each opening.
+  LinuxClipboard(std::string directory, bool use_desktop)
+      : directory_(std::move(directory)), use_desktop_(use_desktop) {}
+  ~LinuxClipboard() override {
+    if (open_) Release();
+  }
+
+  bool Open(WindowHandle) override {
+    try {
+      std::lock_guard<std::mutex> lock(mu_);
+      if (open_) return false;
+      const int dir =
+          OpenPrivateDirectory(directory_.empty() ? SessionClipboardDirectory() : directory_);
+      if (dir < 0) return false;
+      const int lock_fd =
+          openat(dir, kLockFile, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+      if (lock_fd < 0 || flock(lock_fd, LOCK_EX | LOCK_NB) != 0) {
+        if (lock_fd >= 0) close(lock_fd);
+        close(dir);
+        return false;
+      }
+      dir_fd_ = dir;
+      lock_fd_ = lock_fd;
+      desktop_ = use_desktop_ && FindDesktopClipboard(&tools_);
+      holder_ = std::this_thread::get_id();
+      open_ = true;
+      return true;
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+  }
+
+  void Close() override {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (HeldHere()) Release();
+  }
+
+  MemoryHandle GetData(uint32_t format) override {
+    try {
+      std::lock_guard<std::mutex> lock(mu_);
+      if (!HeldHere()) return nullptr;
+      std::string bytes;
+      if (format == kTextFormat && desktop_) {
+        if (!ReadDesktopText(&bytes)) return nullptr;
+      } else if (!ReadStoreFile(dir_fd_, FormatFile(format), &bytes)) {
+        return nullptr;
+      }
+      // Text always ends in a zero byte, whoever wrote the store.
+      if (format == kTextFormat && bytes.find('\0') == std::string::npos) bytes.push_back('\0');
+      handed_out_.reserve(handed_out_.size() + 1);
+      MemoryHandle block = NewBlockWith(bytes);
+      if (block != nullptr) handed_out_.push_back(block);
+      return block;
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
+  }
+
+  bool SetData(uint32_t format, MemoryHandle block) override {
+    try {
+      std::lock_guard<std::mutex> lock(mu_);
+      if (!HeldHere() || block == nullptr) return false;
+      const std::string_view bytes = BlockBytes(block);
+      const bool taken = format == kTextFormat && desktop_
+                             ? WriteDesktopText(bytes.substr(0, bytes.find('\0')))
+                             : ReplaceStoreFile(dir_fd_, FormatFile(format), bytes);
+      if (taken) FreeBlock(block);
+      return taken;
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+  }
+
+  MemoryHandle Alloc(uint32_t flags, size_t size) override { return NewBlock(flags, size); }
+  void* Lock(MemoryHandle block) override { return LockBlock(block); }
+  void Unlock(MemoryHandle block) override { UnlockBlock(block); }
+  size_t Size(MemoryHandle block) override { return BlockBytes(block).size(); }
+  void Free(MemoryHandle block) override { FreeBlock(block); }
+
+ private:
+  // The clipboard is open, for a window of the calling thread.
+  bool HeldHere() const { return open_ && holder_ == std::this_thread::get_id(); }
+
+  void Release() {
+    for (MemoryHandle block : handed_out_) FreeBlock(block);
+    handed_out_.clear();
+    close(lock_fd_);  // releases the lock
+    close(dir_fd_);
+    lock_fd_ = dir_fd_ = -1;
+    open_ = false;
+  }
+
+  // The desktop's text, converted to the process's code page and ended by
+  // a zero byte.
+  bool ReadDesktopText(std::string* text) {
+    std::string utf8;
+    if (!platform::ReadDesktopText(tools_, &utf8)) return false;
+    if (!CodePage::Current().FromUtf8(utf8, text::ProcessLeadBytes().code_page(), text)) {
+      return false;
+    }
+    text->push_back('\0');
+    return true;
+  }
+
+  bool WriteDesktopText(std::string_view text) {
+    std::string utf8;
+    return CodePage::Current().ToUtf8(text, text::ProcessLeadBytes().code_page(), &utf8) &&
+           platform::WriteDesktopText(tools_, utf8);
+  }
+
+  const std::string directory_;
+  const bool use_desktop_;
+
+  // Guards what follows; held only inside one call.
+  std::mutex mu_;
+  bool open_ = false;
+  std::thread::id holder_;
+  int dir_fd_ = -1;
+  int lock_fd_ = -1;
+  bool desktop_ = false;
+  DesktopClipboardTools tools_;
+  // Blocks that GetData handed out; released when the clipboard closes.
+  std::vector<MemoryHandle> handed_out_;
+};
+
+}  // namespace
+
+std::string SessionClipboardDirectory() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && runtime[0] == '/') return std::string(runtime) + "/duduzuvez210";
+  return "/tmp/duduzuvez210-" + std::to_string(geteuid());
+}
+
+std::unique_ptr<Clipboard> NewLinuxClipboard(std::string directory, bool use_desktop) {
+  return std::make_unique<LinuxClipboard>(std::move(directory), use_desktop);
+}
+
+Clipboard& Clipboard::Default() {
+  static NoDestructor<LinuxClipboard> instance(std::string(), true);
+  return *instance.get();
+}
+
+}  // namespace dzv::platform

@@ -1,0 +1,393 @@
+// Clipboard text through the exports, over an in-memory clipboard that can
+// be held open by another window or refuse any step; and the Linux session
+// clipboard, within one process and across two.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "duduzuvez210.h"
+#include "platform/clipboard.h"
+#include "platform/clipboard_linux.h"
+#include "platform/code_page.h"
+#include "platform/memory_block.h"
+#include "test_util.h"
+#include "text/mbcs.h"
+
+namespace dzv {
+namespace {
+
+using platform::Clipboard;
+using platform::MemoryHandle;
+using platform::ScopedService;
+
+const DZV_HWND kOwner = reinterpret_cast<DZV_HWND>(0x1234);
+constexpr uint32_t kBitmapFormat = 2;
+constexpr uint32_t kUnicodeFormat = 13;
+
+// The clipboard in memory, with switches for every refusal.
+class FakeClipboard : public Clipboard {
+ public:
+  ~FakeClipboard() override { EXPECT_EQ(live_blocks_, 0) << "a block was leaked"; }
+
+  bool Open(platform::WindowHandle owner) override {
+    if (held_by_another_window || open_) return false;
+    open_ = true;
+    ++opens;
+    owner_seen = owner;
+    return true;
+  }
+  void Close() override {
+    EXPECT_TRUE(open_);
+    for (MemoryHandle b : handed_out_) Release(b);
+    handed_out_.clear();
+    open_ = false;
+    ++closes;
+  }
+  MemoryHandle GetData(uint32_t format) override {
+    EXPECT_TRUE(open_);
+    auto it = formats.find(format);
+    if (it == formats.end()) return nullptr;
+    MemoryHandle b = Track(platform::NewBlockWith(it->second));
+    handed_out_.push_back(b);
+    return b;
+  }
+  bool SetData(uint32_t format, MemoryHandle block) override {
+    EXPECT_TRUE(open_);
+    if (refuse_set) return false;
+    formats[format] = std::string(platform::BlockBytes(block));
+    Release(block);
+    return true;
+  }
+  MemoryHandle Alloc(uint32_t flags, size_t size) override {
+    EXPECT_TRUE(open_) << "allocated with the clipboard closed";
+    ++allocs;
+    last_alloc_flags = flags;
+    last_alloc_size = size;
+    return refuse_alloc ? nullptr : Track(platform::NewBlock(flags, size));
+  }
+  void* Lock(MemoryHandle block) override {
+    return refuse_lock ? nullptr : platform::LockBlock(block);
+  }
+  void Unlock(MemoryHandle block) override { platform::UnlockBlock(block); }
+  size_t Size(MemoryHandle block) override { return platform::BlockBytes(block).size(); }
+  void Free(MemoryHandle block) override {
+    ++frees;
+    Release(block);
+  }
+
+  std::map<uint32_t, std::string> formats;
+  bool held_by_another_window = false;
+  bool refuse_alloc = false, refuse_lock = false, refuse_set = false;
+  int opens = 0, closes = 0, allocs = 0, frees = 0;
+  uint32_t last_alloc_flags = 0;
+  size_t last_alloc_size = 0;
+  platform::WindowHandle owner_seen = 0;
+
+ private:
+  MemoryHandle Track(MemoryHandle b) {
+    if (b != nullptr) ++live_blocks_;
+    return b;
+  }
+  void Release(MemoryHandle b) {
+    platform::FreeBlock(b);
+    --live_blocks_;
+  }
+
+  bool open_ = false;
+  int live_blocks_ = 0;
+  std::vector<MemoryHandle> handed_out_;
+};
+
+class ClipboardText : public ::testing::Test {
+ protected:
+  FakeClipboard clipboard_;
+  ScopedService<Clipboard> scoped_{&clipboard_};
+};
+
+TEST_F(ClipboardText, SetThenReadBack) {
+  EXPECT_EQ(_SetClipboardData(kOwner, "abc"), 3);
+  EXPECT_EQ(clipboard_.owner_seen, 0x1234u);
+  EXPECT_EQ(clipboard_.last_alloc_size, 4u);
+  EXPECT_EQ(clipboard_.last_alloc_flags, 0x2002u);
+  EXPECT_EQ(clipboard_.formats[platform::kTextFormat], std::string("abc", 4));
+  EXPECT_EQ(_GetClipboardDataLength(kOwner), 4);
+
+  clipboard_.formats[platform::kTextFormat] = std::string("hello\0junk", 10);
+  EXPECT_EQ(_GetClipboardDataLength(kOwner), 6);
+  char buffer[8];
+  std::memset(buffer, '#', sizeof buffer);
+  EXPECT_EQ(_GetClipboardData(kOwner, buffer), 5);
+  EXPECT_EQ(std::string(buffer, 7), std::string("hello\0#", 7));
+  EXPECT_EQ(clipboard_.opens, 4);
+  EXPECT_EQ(clipboard_.closes, 4);
+}
+
+TEST_F(ClipboardText, EmptyText) {
+  EXPECT_EQ(_SetClipboardData(kOwner, ""), 0);
+  EXPECT_EQ(clipboard_.formats[platform::kTextFormat], std::string(1, '\0'));
+  EXPECT_EQ(_GetClipboardDataLength(kOwner), 1);
+  char buffer[2] = {'x', 'y'};
+  EXPECT_EQ(_GetClipboardData(kOwner, buffer), 0);
+  EXPECT_EQ(buffer[0], '\0');
+  EXPECT_EQ(buffer[1], 'y');
+}
+
+TEST_F(ClipboardText, NoTextLeavesTheBufferAlone) {
+  clipboard_.formats[kBitmapFormat] = "pixels";
+  char buffer[4] = "xyz";
+  EXPECT_EQ(_GetClipboardDataLength(kOwner), 0);
+  EXPECT_EQ(_GetClipboardData(kOwner, buffer), 0);
+  EXPECT_STREQ(buffer, "xyz");
+  EXPECT_EQ(clipboard_.opens, clipboard_.closes);
+}
+
+TEST_F(ClipboardText, HeldOpenByAnotherWindow) {
+  clipboard_.formats[platform::kTextFormat] = std::string("old", 4);
+  clipboard_.held_by_another_window = true;
+  char buffer[4] = "xyz";
+  EXPECT_EQ(_GetClipboardDataLength(kOwner), 0);
+  EXPECT_EQ(_GetClipboardData(kOwner, buffer), 0);
+  EXPECT_EQ(_SetClipboardData(kOwner, "new"), 0);
+  EXPECT_STREQ(buffer, "xyz");
+  EXPECT_EQ(clipboard_.allocs, 0);
+  EXPECT_EQ(clipboard_.formats[platform::kTextFormat], std::string("old", 4));
+}
+
+TEST_F(ClipboardText, SettingTextKeepsOtherFormats) {
+  clipboard_.formats[kBitmapFormat] = "pixels";
+  clipboard_.formats[kUnicodeFormat] = std::string("o\0l\0d\0\0\0", 8);
+  EXPECT_EQ(_SetClipboardData(kOwner, "new"), 3);
+  EXPECT_EQ(clipboard_.formats[kBitmapFormat], "pixels");
+  EXPECT_EQ(clipboard_.formats[kUnicodeFormat], std::string("o\0l\0d\0\0\0", 8));
+}
+
+TEST_F(ClipboardText, RefusalsReleaseTheBlockAndKeepTheOldText) {
+  clipboard_.formats[platform::kTextFormat] = std::string("old", 4);
+  clipboard_.refuse_alloc = true;
+  EXPECT_EQ(_SetClipboardData(kOwner, "new"), 0);
+  clipboard_.refuse_alloc = false;
+  clipboard_.refuse_lock = true;
+  EXPECT_EQ(_SetClipboardData(kOwner, "new"), 0);
+  EXPECT_EQ(clipboard_.frees, 1);
+  clipboard_.refuse_lock = false;
+  clipboard_.refuse_set = true;
+  EXPECT_EQ(_SetClipboardData(kOwner, "new"), 0);
+  EXPECT_EQ(clipboard_.frees, 2);
+  EXPECT_EQ(clipboard_.formats[platform::kTextFormat], std::string("old", 4));
+  EXPECT_EQ(clipboard_.opens, 3);
+  EXPECT_EQ(clipboard_.closes, 3);
+
+  // A text block that cannot be locked reads as no text.
+  clipboard_.refuse_lock = true;
+  char buffer[4] = "xyz";
+  EXPECT_EQ(_GetClipboardDataLength(kOwner), 0);
+  EXPECT_EQ(_GetClipboardData(kOwner, buffer), 0);
+  EXPECT_STREQ(buffer, "xyz");
+}
+
+TEST_F(ClipboardText, NullPointersFailWithoutOpening) {
+  EXPECT_EQ(_GetClipboardData(kOwner, nullptr), 0);
+  EXPECT_EQ(_SetClipboardData(kOwner, nullptr), 0);
+  EXPECT_EQ(clipboard_.opens, 0);
+}
+
+TEST_F(ClipboardText, TextThatGrewAfterTheLengthIsCutToTheReportedRoom) {
+  clipboard_.formats[platform::kTextFormat] = std::string("abc", 4);
+  ASSERT_EQ(_GetClipboardDataLength(kOwner), 4);
+  clipboard_.formats[platform::kTextFormat] = std::string("abcdefgh", 9);  // another program
+  char buffer[6] = "#####";
+  EXPECT_EQ(_GetClipboardData(kOwner, buffer), 3);
+  EXPECT_EQ(std::string(buffer, 6), std::string("abc\0#\0", 6));
+
+  // Without a length just before, the whole text is copied.
+  char large[16];
+  EXPECT_EQ(_GetClipboardData(kOwner, large), 8);
+  EXPECT_STREQ(large, "abcdefgh");
+  // Any other clipboard call in between ends the bound too.
+  ASSERT_EQ(_GetClipboardDataLength(kOwner), 9);
+  ASSERT_EQ(_SetClipboardData(kOwner, "0123456789"), 10);
+  EXPECT_EQ(_GetClipboardData(kOwner, large), 10);
+}
+
+TEST_F(ClipboardText, CutNeverSplitsADoubleByteCharacter) {
+  platform::CodePageWrapper code_page(&platform::CodePage::Default());
+  const text::LeadByteTable previous =
+      text::SetProcessLeadBytesForTesting(text::LeadByteTable::ForCodePage(932, code_page));
+  clipboard_.formats[platform::kTextFormat] = std::string("ab", 3);
+  ASSERT_EQ(_GetClipboardDataLength(kOwner), 3);
+  clipboard_.formats[platform::kTextFormat] = std::string("a\x82\xA0z", 5);
+  char buffer[4] = "###";
+  EXPECT_EQ(_GetClipboardData(kOwner, buffer), 1);
+  EXPECT_EQ(std::string(buffer, 3), std::string("a\0#", 3));
+  text::SetProcessLeadBytesForTesting(previous);
+}
+
+// ---- The Linux session clipboard -------------------------------------------
+
+std::string TextOf(Clipboard& c) {
+  MemoryHandle b = c.GetData(platform::kTextFormat);
+  return b == nullptr ? "<none>" : std::string(platform::BlockBytes(b));
+}
+
+bool Put(Clipboard& c, uint32_t format, std::string_view bytes) {
+  MemoryHandle b = c.Alloc(platform::kMoveableShared, bytes.size());
+  std::memcpy(c.Lock(b), bytes.data(), bytes.size());
+  c.Unlock(b);
+  if (c.SetData(format, b)) return true;
+  c.Free(b);
+  return false;
+}
+
+TEST(SessionClipboard, SharedStoreKeptPerFormat) {
+  testing::TempDir dir;
+  auto first = platform::NewLinuxClipboard(dir.File("store"), false);
+  auto second = platform::NewLinuxClipboard(dir.File("store"), false);
+  ASSERT_TRUE(first->Open(0));
+  EXPECT_EQ(first->GetData(platform::kTextFormat), nullptr);
+  EXPECT_TRUE(Put(*first, kUnicodeFormat, std::string("w\0\0\0", 4)));
+  EXPECT_TRUE(Put(*first, platform::kTextFormat, std::string("one", 4)));
+  EXPECT_FALSE(second->Open(0)) << "opened while another instance holds it";
+  first->Close();
+
+  ASSERT_TRUE(second->Open(0));
+  EXPECT_EQ(TextOf(*second), std::string("one", 4));
+  EXPECT_TRUE(Put(*second, platform::kTextFormat, std::string("two", 4)));
+  MemoryHandle wide = second->GetData(kUnicodeFormat);
+  EXPECT_EQ(platform::BlockBytes(wide), std::string("w\0\0\0", 4));
+  second->Close();
+  EXPECT_EQ(second->GetData(platform::kTextFormat), nullptr) << "read while closed";
+
+  // A text stored without its zero byte still reads as a terminated text.
+  testing::WriteFileBytes(dir.File("store/format-1"), "raw");
+  ASSERT_TRUE(first->Open(0));
+  EXPECT_EQ(TextOf(*first), std::string("raw", 4));
+  first->Close();
+
+  struct stat st;
+  ASSERT_EQ(stat(dir.File("store").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+TEST(SessionClipboard, RefusesAStoreItCannotTrust) {
+  testing::TempDir dir;
+  std::filesystem::create_directory(dir.File("elsewhere"));
+  std::filesystem::create_directory_symlink(dir.File("elsewhere"), dir.File("link"));
+  EXPECT_FALSE(platform::NewLinuxClipboard(dir.File("link"), false)->Open(0));
+
+  std::filesystem::create_directory(dir.File("foreign"));
+  ASSERT_EQ(chmod(dir.File("foreign").c_str(), 0777), 0);
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(dir.File("foreign").c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(platform::NewLinuxClipboard(dir.File("foreign"), false)->Open(0));
+  } else {
+    // Our own directory open to others is made private.
+    auto c = platform::NewLinuxClipboard(dir.File("foreign"), false);
+    EXPECT_TRUE(c->Open(0));
+    c->Close();
+    struct stat st;
+    ASSERT_EQ(stat(dir.File("foreign").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+  }
+}
+
+TEST(SessionClipboard, LivesInTheUsersRuntimeDirectory) {
+  testing::TempDir parent_dir;
+  const std::string runtime = "XDG_RUNTIME_DIR=" + parent_dir.path();
+  if (!testing::InChildProcess({runtime.c_str(), "DISPLAY=", "WAYLAND_DISPLAY="})) return;
+  const std::string store = std::string(std::getenv("XDG_RUNTIME_DIR")) + "/duduzuvez210";
+  EXPECT_EQ(platform::SessionClipboardDirectory(), store);
+  EXPECT_EQ(_SetClipboardData(nullptr, "kept"), 4);
+  EXPECT_EQ(testing::ReadFileBytes(store + "/format-1"), std::string("kept", 5));
+  EXPECT_EQ(_GetClipboardDataLength(nullptr), 5);
+}
+
+TEST(SessionClipboard, FallsBackToAPrivateDirectoryInTmp) {
+  if (!testing::InChildProcess({"XDG_RUNTIME_DIR="})) return;
+  EXPECT_EQ(platform::SessionClipboardDirectory(),
+            "/tmp/duduzuvez210-" + std::to_string(geteuid()));
+}
+
+// Runs the holder program, which uses the store in `dir`; "hold" keeps the
+// clipboard open until its input closes, "set TEXT" puts TEXT on it.
+class Holder {
+ public:
+  Holder(const std::string& dir, const char* command, const char* text = nullptr) {
+    int in[2], out[2];
+    EXPECT_EQ(pipe(in), 0);
+    EXPECT_EQ(pipe(out), 0);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, in[0], 0);
+    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+    posix_spawn_file_actions_addclose(&fa, in[1]);
+    posix_spawn_file_actions_addclose(&fa, out[0]);
+    std::vector<const char*> argv = {DZV_CLIPBOARD_HOLDER, dir.c_str(), command, text, nullptr};
+    EXPECT_EQ(posix_spawn(&pid_, DZV_CLIPBOARD_HOLDER, &fa, nullptr,
+                          const_cast<char**>(argv.data()), environ),
+              0);
+    posix_spawn_file_actions_destroy(&fa);
+    close(in[0]);
+    close(out[1]);
+    input_ = in[1];
+    output_ = out[0];
+  }
+  ~Holder() { Finish(); }
+
+  // The holder's first line.
+  std::string Line() {
+    std::string line;
+    char c;
+    while (read(output_, &c, 1) == 1 && c != '\n') line += c;
+    return line;
+  }
+  // Closes its input and waits for it; its exit status.
+  int Finish() {
+    if (pid_ == 0) return status_;
+    close(input_);
+    close(output_);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = 0;
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return status_;
+  }
+
+ private:
+  pid_t pid_ = 0;
+  int input_ = -1, output_ = -1, status_ = -1;
+};
+
+TEST(SessionClipboard, AnotherProcessHoldingItOpenMakesEveryCallFail) {
+  testing::TempDir dir;
+  auto clipboard = platform::NewLinuxClipboard(dir.File("store"), false);
+  ScopedService<Clipboard> scoped(clipboard.get());
+  {
+    Holder setter(dir.File("store"), "set", "from the other process");
+    EXPECT_EQ(setter.Line(), "22");
+    EXPECT_EQ(setter.Finish(), 0);
+  }
+  char buffer[64] = "untouched";
+  EXPECT_EQ(_GetClipboardDataLength(kOwner), 23);
+
+  Holder holder(dir.File("store"), "hold");
+  ASSERT_EQ(holder.Line(), "held");
+  EXPECT_EQ(_GetClipboardDataLength(kOwner), 0);
+  EXPECT_EQ(_GetClipboardData(kOwner, buffer), 0);
+  EXPECT_EQ(_SetClipboardData(kOwner, "mine"), 0);
+  EXPECT_STREQ(buffer, "untouched");
+  EXPECT_EQ(holder.Finish(), 0);
+
+  EXPECT_EQ(_GetClipboardData(kOwner, buffer), 22);
+  EXPECT_STREQ(buffer, "from the other process");
+  EXPECT_EQ(_SetClipboardData(kOwner, "mine"), 4);
+}
+
+}  // namespace
+}  // namespace dzv
