@@ -1,5 +1,6 @@
 #include "dictionary/string_map.h"
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstring>
@@ -239,6 +240,36 @@ uint32_t CMapStringToString::FirstEntryFrom(uint32_t bucket) const {
     if (heads_[b] != kNone) return heads_[b];
   }
   return kNone;
+}
+
+void CMapStringToString::ListInOrder(std::vector<uint32_t>* order) const {
+  order->clear();
+  order->reserve(count_);
+  // Each chain is a series of dependent loads; following kLanes chains in
+  // turn keeps that many loads in flight.
+  constexpr uint32_t kLanes = 16;
+  std::vector<uint32_t> lanes[kLanes];
+  const uint32_t buckets = static_cast<uint32_t>(heads_.size());
+  for (uint32_t first = 0; first < buckets; first += kLanes) {
+    const uint32_t width = std::min(kLanes, buckets - first);
+    uint32_t cursor[kLanes];
+    for (uint32_t g = 0; g < width; ++g) {
+      cursor[g] = heads_[first + g];
+      lanes[g].clear();
+    }
+    for (bool more = true; more;) {
+      more = false;
+      for (uint32_t g = 0; g < width; ++g) {
+        if (cursor[g] == kNone) continue;
+        lanes[g].push_back(cursor[g]);
+        cursor[g] = At(cursor[g]).next;
+        more = true;
+      }
+    }
+    for (uint32_t g = 0; g < width; ++g) {
+      order->insert(order->end(), lanes[g].begin(), lanes[g].end());
+    }
+  }
 }
 
 bool CMapStringToString::Next(Position& pos, std::string_view* key,
