@@ -41,6 +41,10 @@ TEST(PosixFiles, ReadGivesFewerBytesOnlyAtTheEnd) {
   EXPECT_EQ(f->Write("x", 1), FileStatus::kError) << "opened for reading only";
   EXPECT_EQ(f->Close(), FileStatus::kOk);
   EXPECT_NE(f->Close(), FileStatus::kOk);
+  // A directory opens, but has no size and yields no bytes.
+  ASSERT_EQ(files().OpenForReading(dir.path(), &f), FileStatus::kOk);
+  EXPECT_NE(f->Size(&size), FileStatus::kOk);
+  EXPECT_NE(f->Read(buf, sizeof buf, &got), FileStatus::kOk);
   EXPECT_EQ(files().OpenForReading(dir.File("missing"), &f), FileStatus::kNotFound);
   EXPECT_EQ(files().OpenForReading(dir.File("missing/x"), &f), FileStatus::kNotFound);
 }

@@ -2,10 +2,10 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <new>
 #include <string>
 
@@ -87,6 +87,7 @@ class PosixFile final : public File {
       *size = static_cast<uint64_t>(st.st_size);
       return FileStatus::kOk;
     }
+    if (S_ISDIR(st.st_mode)) return StatusOf(EISDIR);
     // Devices: the offset of the end, found by seeking there and back.
     const off_t here = ::lseek(fd_, 0, SEEK_CUR);
     if (here < 0) return StatusOf(errno);
@@ -140,11 +141,11 @@ int OpenRetrying(const char* path, int flags, mode_t mode) {
 // process and between processes.
 std::string UniqueSuffix() {
   static std::atomic<uint64_t> counter{0};
-  struct timespec ts;
-  ::clock_gettime(CLOCK_REALTIME, &ts);
-  uint64_t x = (static_cast<uint64_t>(::getpid()) << 40) ^
-               (static_cast<uint64_t>(ts.tv_sec) << 20) ^ static_cast<uint64_t>(ts.tv_nsec) ^
-               (counter.fetch_add(1, std::memory_order_relaxed) * 0x9E3779B97F4A7C15ULL);
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  uint64_t x =
+      (static_cast<uint64_t>(::getpid()) << 40) ^
+      static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()) ^
+      (counter.fetch_add(1, std::memory_order_relaxed) * 0x9E3779B97F4A7C15ULL);
   x ^= x >> 31;
   x *= 0xBF58476D1CE4E5B9ULL;
   x ^= x >> 29;
