@@ -1,7 +1,6 @@
 #include "dictionary/text_form.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <stdexcept>
 #include <string>
