@@ -57,6 +57,18 @@ typedef struct dzv_hkey_tag* DZV_HKEY;
 
 /* ---- String primitives ------------------------------------------------ */
 
+/* The number of bytes before the terminating zero (0 for null). */
+DZV_API int32_t DZV_CALL StrLength(const char* text);
+/* The sum of each byte (as a signed 8-bit value) times its position, counted
+ * from 1, wrapping in 32 bits: 'abc' gives 590, the empty text 0. */
+DZV_API int32_t DZV_CALL StrHash(const char* text);
+/* Reads the line at byte offset *cursor of text into buffer (size bytes with
+ * the zero; a longer line is cut and its rest skipped) and moves *cursor to
+ * the next line. A line ends at "\n"; the byte before the "\n" (the "\r")
+ * is dropped. 1 when a line was read; 0 at the end of the text (buffer "",
+ * cursor unchanged). Start with *cursor = 0; size is at least 1. */
+DZV_API int32_t DZV_CALL StrLineGet(const char* text, int32_t* cursor, char* buffer, int32_t size);
+
 /* ---- Dictionary table and items --------------------------------------- */
 
 /* Creates an empty dictionary. The name is not read and may be null.
@@ -91,6 +103,30 @@ DZV_API int32_t DZV_CALL DictionaryItemGetNext(int32_t handle, char* key,
                                                char* value);
 
 /* ---- Dictionary archive files and text form --------------------------- */
+
+/* Writes the dictionary's archive file (README: File formats). The old file
+ * is replaced only when every byte is written; a failure leaves it intact.
+ * 1, or 0. */
+DZV_API int32_t DZV_CALL DictionarySave(int32_t handle, const char* path);
+/* Clears the dictionary, then reads the archive file into it. 1 when the
+ * whole archive was read; 0 for a missing file (dictionary left empty) or a
+ * truncated one (the pairs read completely stay). */
+DZV_API int32_t DZV_CALL DictionaryOpen(int32_t handle, const char* path);
+/* The size in bytes of the dictionary's text form with its final zero byte
+ * (1 when empty); 0 for an invalid handle. */
+DZV_API int32_t DZV_CALL DictionaryPackSize(int32_t handle);
+/* Writes the text form: lines "key=value\r\n" sorted by unsigned bytes, then
+ * a zero byte. buffer holds DictionaryPackSize bytes. 1, or 0 (buffer
+ * untouched). */
+DZV_API int32_t DZV_CALL DictionaryPack(int32_t handle, char* buffer);
+/* Adds the items of a text form (lines split at their first "="; lines
+ * without "=" skipped; lines read up to 32257 bytes). 1, or 0. */
+DZV_API int32_t DZV_CALL DictionaryUnpack(int32_t handle, const char* text);
+/* Reads a text file whole and unpacks it. 1, or 0 (unreadable file). */
+DZV_API int32_t DZV_CALL DictionaryImport(int32_t handle, const char* path);
+/* Writes the text form, without the zero byte, to a file, replacing it only
+ * when every byte is written. 1, or 0 (the old file intact). */
+DZV_API int32_t DZV_CALL DictionaryExport(int32_t handle, const char* path);
 
 
 /* ---- Dictionary copy, merge and attributes ---------------------------- */

@@ -1,5 +1,6 @@
 #include "dictionary/string_map.h"
 
+#include <algorithm>
 #include <atomic>
 #include <algorithm>
 #include <bit>
@@ -201,7 +202,7 @@ ByteString& CMapStringToString::ValueFor(std::string_view key) {
   const KeyPlace place = PlaceOf(key);
   // A new key is linked before the chain's current head: load that entry
   // while the index is searched.
-  if (!heads_.empty() && heads_[place.bucket] != kNone) __builtin_prefetch(&At(heads_[place.bucket]), 1);
+  if (!heads_.empty() && heads_[place.bucket] != kNone) Prefetch(&At(heads_[place.bucket]));
   if (uint32_t id = Lookup(key, place); id != kNone) return At(id).value;
   if (count_ >= kNone - 1) throw std::bad_alloc();
   // Everything that can fail comes before the map changes.
@@ -286,6 +287,36 @@ uint32_t CMapStringToString::FirstEntryFrom(uint32_t bucket) const {
   return kNone;
 }
 
+void CMapStringToString::ListInOrder(std::vector<uint32_t>* order) const {
+  order->clear();
+  order->reserve(count_);
+  // Each chain is a series of dependent loads; following kLanes chains in
+  // turn keeps that many loads in flight.
+  constexpr uint32_t kLanes = 16;
+  std::vector<uint32_t> lanes[kLanes];
+  const uint32_t buckets = static_cast<uint32_t>(heads_.size());
+  for (uint32_t first = 0; first < buckets; first += kLanes) {
+    const uint32_t width = std::min(kLanes, buckets - first);
+    uint32_t cursor[kLanes];
+    for (uint32_t g = 0; g < width; ++g) {
+      cursor[g] = heads_[first + g];
+      lanes[g].clear();
+    }
+    for (bool more = true; more;) {
+      more = false;
+      for (uint32_t g = 0; g < width; ++g) {
+        if (cursor[g] == kNone) continue;
+        lanes[g].push_back(cursor[g]);
+        cursor[g] = At(cursor[g]).next;
+        more = true;
+      }
+    }
+    for (uint32_t g = 0; g < width; ++g) {
+      order->insert(order->end(), lanes[g].begin(), lanes[g].end());
+    }
+  }
+}
+
 bool CMapStringToString::Next(Position& pos, std::string_view* key,
                               std::string_view* value) const {
   uint32_t current = kNone;
@@ -310,8 +341,8 @@ bool CMapStringToString::Next(Position& pos, std::string_view* key,
     pos.stamp_ = n.stamp;
     pos.map_id_ = id_;
     // The next call copies these bytes; start loading them now.
-    __builtin_prefetch(n.key.data());
-    __builtin_prefetch(n.value.data());
+    Prefetch(n.key.data());
+    Prefetch(n.value.data());
   }
   *key = e.key.view();
   *value = e.value.view();

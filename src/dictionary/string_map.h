@@ -117,6 +117,47 @@ class CMapStringToString {
     while (Next(pos, &k, &v)) fn(k, v);
   }
 
+  // Calls fn(key, value) for every item in enumeration order, as ForEach
+  // does, several times faster on large maps: it first lists the items,
+  // following many bucket chains at once, then reads each item's memory
+  // ahead of its turn. `fn` must not change the map. Throws std::bad_alloc
+  // (the list takes 4 bytes per item) before `fn` is first called.
+  template <class Fn>
+  void ForEachReadAhead(Fn&& fn) const {
+    std::vector<uint32_t> order;
+    ListInOrder(&order);
+    constexpr size_t kAhead = 16;
+    const size_t n = order.size();
+    for (size_t i = 0; i < n; ++i) {
+      if (i + kAhead < n) Prefetch(&At(order[i + kAhead]));
+      if (i + kAhead / 2 < n) {
+        const Entry& later = At(order[i + kAhead / 2]);
+        Prefetch(later.key.view().data());
+        Prefetch(later.value.view().data());
+      }
+      const Entry& e = At(order[i]);
+      fn(e.key.view(), e.value.view());
+    }
+  }
+
+  // Calls fn(key, value) for every item in no particular order (the order
+  // of the entries in memory): the fastest walk, for callers to whom the
+  // order does not matter. `fn` must not change the map.
+  template <class Fn>
+  void ForEachUnordered(Fn&& fn) const {
+    constexpr uint32_t kAhead = 8;
+    for (const auto& block : blocks_) {
+      for (uint32_t i = 0; i < kBlockSize; ++i) {
+        if (i + kAhead < kBlockSize && block[i + kAhead].stamp != 0) {
+          Prefetch(block[i + kAhead].key.view().data());
+          Prefetch(block[i + kAhead].value.view().data());
+        }
+        const Entry& e = block[i];
+        if (e.stamp != 0) fn(e.key.view(), e.value.view());
+      }
+    }
+  }
+
   // The bucket that `key` falls in under the current bucket count.
   uint32_t BucketOf(std::string_view key) const;
   // The key hash: h = h * 33 + c over signed bytes, wrapping.
@@ -150,6 +191,15 @@ class CMapStringToString {
   static constexpr uint32_t kBlocksPerSlab = 16;  // 16 blocks fill one large region
 
   Entry& At(uint32_t id) const { return blocks_[id / kBlockSize][id % kBlockSize]; }
+  static void Prefetch(const void* p) {
+#if defined(__GNUC__)
+    __builtin_prefetch(p);
+#else
+    (void)p;
+#endif
+  }
+  // Replaces `*order` with the ids of all entries in enumeration order.
+  void ListInOrder(std::vector<uint32_t>* order) const;
   KeyPlace PlaceOf(std::string_view key) const;
   uint32_t Lookup(std::string_view key, const KeyPlace& place) const;
   void IndexInsert(uint32_t id, uint32_t hash);

@@ -1,0 +1,114 @@
+#include "dictionary/file_writer.h"
+
+#include <utility>
+
+namespace dzv::dict {
+
+using platform::File;
+using platform::FileInfo;
+using platform::Files;
+using platform::FileStatus;
+
+BufferedFileWriter::BufferedFileWriter(File& file, size_t capacity)
+    : file_(file), capacity_(capacity < 1 ? 1 : capacity), buffer_(new char[capacity_]) {}
+
+void BufferedFileWriter::Flush() {
+  if (used_ != 0 && ok_) ok_ = file_.Write(buffer_.get(), used_) == FileStatus::kOk;
+  used_ = 0;
+}
+
+void BufferedFileWriter::AppendSlow(const char* data, size_t n) {
+  if (!ok_) return;
+  const size_t head = capacity_ - used_;
+  std::memcpy(buffer_.get() + used_, data, head);
+  used_ = capacity_;
+  data += head;
+  n -= head;
+  Flush();
+  if (n >= capacity_) {
+    if (ok_) ok_ = file_.Write(data, n) == FileStatus::kOk;
+    return;
+  }
+  std::memcpy(buffer_.get(), data, n);
+  used_ = n;
+}
+
+bool BufferedFileWriter::Finish() {
+  Flush();
+  return ok_;
+}
+
+namespace {
+
+// Writes the target itself: opened for writing, truncated, written.
+bool WriteInPlace(Files& files, const std::string& path, FileContent& content) {
+  std::unique_ptr<File> file;
+  if (files.CreateForWriting(path, &file) != FileStatus::kOk) return false;
+  const bool written = content.WriteTo(*file);
+  return file->Close() == FileStatus::kOk && written;
+}
+
+// A temporary file that is closed and removed unless it was committed.
+class Temporary {
+ public:
+  Temporary(Files& files, std::string path, std::unique_ptr<File> file)
+      : files_(files), path_(std::move(path)), file_(std::move(file)) {}
+  ~Temporary() {
+    file_.reset();
+    if (!committed_) files_.Remove(path_);
+  }
+  Temporary(const Temporary&) = delete;
+  Temporary& operator=(const Temporary&) = delete;
+
+  File& file() { return *file_; }
+  // Makes the written bytes durable and closes the file.
+  bool SyncAndClose() {
+    const bool synced = file_->Sync() == FileStatus::kOk;
+    const bool closed = file_->Close() == FileStatus::kOk;
+    file_.reset();
+    return synced && closed;
+  }
+  bool RenameTo(const std::string& target) {
+    committed_ = files_.Rename(path_, target) == FileStatus::kOk;
+    return committed_;
+  }
+
+ private:
+  Files& files_;
+  std::string path_;
+  std::unique_ptr<File> file_;
+  bool committed_ = false;
+};
+
+}  // namespace
+
+bool ReplaceFile(const std::string& path, FileContent& content) {
+  Files& files = Files::Current();
+  std::string target;
+  if (files.ResolveLink(path, &target) != FileStatus::kOk) return false;
+  FileInfo info;
+  const FileStatus existing = files.Stat(target, &info);
+  if (existing == FileStatus::kOk) {
+    if (!info.regular) return WriteInPlace(files, path, content);
+    // A file that may not be written is not replaced either.
+    if (!info.writable) return false;
+  } else if (existing != FileStatus::kNotFound) {
+    return false;
+  }
+
+  std::string temp_path;
+  std::unique_ptr<File> temp_file;
+  const FileStatus made = files.CreateTemporaryBeside(target, &temp_path, &temp_file);
+  if (made == FileStatus::kDenied) return WriteInPlace(files, path, content);
+  if (made != FileStatus::kOk) return false;
+  Temporary temp(files, std::move(temp_path), std::move(temp_file));
+  if (existing == FileStatus::kOk &&
+      temp.file().SetPermissions(info.permissions) != FileStatus::kOk) {
+    return false;
+  }
+  if (!content.WriteTo(temp.file())) return false;
+  if (!temp.SyncAndClose()) return false;
+  return temp.RenameTo(target);
+}
+
+}  // namespace dzv::dict

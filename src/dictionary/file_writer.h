@@ -1,0 +1,103 @@
+// Writing the dictionary files: a buffered writer over an open file, and the
+// safe replacement of a file's whole content.
+//
+// A file is replaced by writing a new temporary file beside it, syncing it
+// and renaming it over the old one once every byte is in, so that a failure
+// at any point (a full disk, an I/O error, out of memory) leaves the old
+// file exactly as it was and no temporary behind. A path that is a symbolic
+// link replaces the file the link names, and an existing file keeps its
+// permission bits.
+//
+// Two kinds of target are written in place instead (opened, truncated,
+// written): an existing target that is not a regular file (a device such as
+// /dev/null, a pipe), since such a file must never become a plain file; and
+// a target whose directory refuses a temporary while the file itself may be
+// written. A failure part-way through leaves such a target with the bytes
+// written before it; it is never removed.
+//
+// A path that the platform cannot examine (a link that cannot be followed,
+// a file whose kind cannot be learned) and an existing file that may not be
+// written are not written at all.
+#ifndef DZV_DICTIONARY_FILE_WRITER_H_
+#define DZV_DICTIONARY_FILE_WRITER_H_
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/files.h"
+
+namespace dzv::dict {
+
+// Collects bytes in a large buffer and writes it to the file when full;
+// pieces larger than the buffer go to the file directly. After the first
+// failed write every call does nothing.
+class BufferedFileWriter {
+ public:
+  static constexpr size_t kCapacity = size_t{1} << 20;
+
+  // Throws std::bad_alloc when the buffer cannot be had.
+  explicit BufferedFileWriter(platform::File& file, size_t capacity = kCapacity);
+  BufferedFileWriter(const BufferedFileWriter&) = delete;
+  BufferedFileWriter& operator=(const BufferedFileWriter&) = delete;
+
+  void Append(const void* data, size_t n) {
+    if (n <= capacity_ - used_) {
+      if (n != 0) std::memcpy(buffer_.get() + used_, data, n);
+      used_ += n;
+    } else {
+      AppendSlow(static_cast<const char*>(data), n);
+    }
+  }
+  void Append(std::string_view s) { Append(s.data(), s.size()); }
+
+  // Marks the output as failed (something could not be encoded).
+  void Fail() { ok_ = false; }
+  // Writes out the buffer. True when every byte appended reached the file.
+  bool Finish();
+
+ private:
+  void AppendSlow(const char* data, size_t n);
+  void Flush();
+
+  platform::File& file_;
+  size_t capacity_;
+  std::unique_ptr<char[]> buffer_;
+  size_t used_ = 0;
+  bool ok_ = true;
+};
+
+// What a file is to hold: WriteTo writes all of it to `file` and returns
+// true, or returns false (or throws) when it cannot.
+class FileContent {
+ public:
+  virtual bool WriteTo(platform::File& file) = 0;
+
+ protected:
+  ~FileContent() = default;
+};
+
+// Replaces the content of the file at `path` (creating it when missing) with
+// what `content` writes, as described at the top of this file. True when the
+// file holds exactly those bytes; false, with the old file intact, otherwise.
+// Exceptions from `content` propagate after the temporary is removed.
+bool ReplaceFile(const std::string& path, FileContent& content);
+
+template <class Fn>
+bool ReplaceFileWith(const std::string& path, Fn&& write) {
+  class Content final : public FileContent {
+   public:
+    explicit Content(Fn& fn) : fn_(fn) {}
+    bool WriteTo(platform::File& file) override { return fn_(file); }
+
+   private:
+    Fn& fn_;
+  } content(write);
+  return ReplaceFile(path, content);
+}
+
+}  // namespace dzv::dict
+
+#endif  // DZV_DICTIONARY_FILE_WRITER_H_

@@ -1,0 +1,124 @@
+// Files: the platform's file system service, as the dictionary archive and
+// the text form use it. Open files are objects of their own; every call
+// returns a status and none throws. Paths are passed to the platform as they
+// are; a relative path is resolved against the process's current directory.
+//
+// Thread-safety: the default instance may be used from any thread; one File
+// object may not be used by two threads at once.
+#ifndef DZV_PLATFORM_FILES_H_
+#define DZV_PLATFORM_FILES_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/service.h"
+
+namespace dzv::platform {
+
+enum class FileStatus : uint8_t {
+  kOk,
+  kNotFound,  // the file, or a directory on its path, does not exist
+  kDenied,    // permission refused, read-only file system
+  kNoSpace,   // the device or the quota is full; also a short write
+  kError,     // anything else: an I/O error, out of memory, ...
+};
+
+class File {
+ public:
+  // Closes the file if Close has not run, ignoring any error.
+  virtual ~File() = default;
+
+  // Reads up to `n` bytes at the current position into `buffer`. `*got` is
+  // less than `n` only at the end of the file.
+  virtual FileStatus Read(void* buffer, size_t n, size_t* got) = 0;
+  // Writes all `n` bytes at the current position. A write that the device
+  // takes only in part is kNoSpace.
+  virtual FileStatus Write(const void* buffer, size_t n) = 0;
+  // Moves the current position to `offset` bytes from the start.
+  virtual FileStatus Seek(uint64_t offset) = 0;
+  // The size in bytes: the offset of the end of the file. Not every kind of
+  // file has one (a pipe does not).
+  virtual FileStatus Size(uint64_t* size) = 0;
+  // Makes every byte written so far durable on the device.
+  virtual FileStatus Sync() = 0;
+  // Sets the permission bits (the low 12 bits of a POSIX mode).
+  virtual FileStatus SetPermissions(uint32_t permissions) = 0;
+  // Closes the file, reporting a write error that surfaces only now. Every
+  // later call fails.
+  virtual FileStatus Close() = 0;
+};
+
+// What Stat reports of an existing file; symbolic links are followed.
+struct FileInfo {
+  bool regular = false;      // a plain file (not a device, pipe, ...)
+  uint32_t permissions = 0;  // the low 12 bits of the POSIX mode
+  bool writable = false;     // this process may open it for writing
+};
+
+class Files {
+ public:
+  virtual ~Files() = default;
+
+  // Opens an existing file for reading; others may read and write it
+  // meanwhile.
+  virtual FileStatus OpenForReading(const std::string& path, std::unique_ptr<File>* file) = 0;
+  // Opens a file for writing, creating it (permissions 0666 less the
+  // process's mask) or truncating it to length 0.
+  virtual FileStatus CreateForWriting(const std::string& path, std::unique_ptr<File>* file) = 0;
+  // Creates a new, empty file with a unique name in the directory of
+  // `beside` (which need not exist), permissions 0666 less the process's
+  // mask, open for writing; `*path` receives its name.
+  virtual FileStatus CreateTemporaryBeside(const std::string& beside, std::string* path,
+                                           std::unique_ptr<File>* file) = 0;
+  // Describes the file at `path`; kNotFound when there is none.
+  virtual FileStatus Stat(const std::string& path, FileInfo* info) = 0;
+  // Follows `path` through symbolic links, as often as its last component
+  // is one, to the name of the file it stands for (which need not exist).
+  // A path that is no link comes back unchanged.
+  virtual FileStatus ResolveLink(const std::string& path, std::string* resolved) = 0;
+  // Renames `from` to `to`, replacing `to` in one step if it exists.
+  virtual FileStatus Rename(const std::string& from, const std::string& to) = 0;
+  // Removes the name `path`.
+  virtual FileStatus Remove(const std::string& path) = 0;
+
+  static Files& Default();
+  static Files& Current() { return ServiceSlot<Files>::Current(); }
+};
+
+// Forwards every call to another instance; tests override what they change.
+class FilesWrapper : public Files {
+ public:
+  explicit FilesWrapper(Files* target) : target_(target) {}
+  FileStatus OpenForReading(const std::string& path, std::unique_ptr<File>* file) override {
+    return target_->OpenForReading(path, file);
+  }
+  FileStatus CreateForWriting(const std::string& path, std::unique_ptr<File>* file) override {
+    return target_->CreateForWriting(path, file);
+  }
+  FileStatus CreateTemporaryBeside(const std::string& beside, std::string* path,
+                                   std::unique_ptr<File>* file) override {
+    return target_->CreateTemporaryBeside(beside, path, file);
+  }
+  FileStatus Stat(const std::string& path, FileInfo* info) override {
+    return target_->Stat(path, info);
+  }
+  FileStatus ResolveLink(const std::string& path, std::string* resolved) override {
+    return target_->ResolveLink(path, resolved);
+  }
+  FileStatus Rename(const std::string& from, const std::string& to) override {
+    return target_->Rename(from, to);
+  }
+  FileStatus Remove(const std::string& path) override { return target_->Remove(path); }
+
+ protected:
+  Files* target() const { return target_; }
+
+ private:
+  Files* target_;
+};
+
+}  // namespace dzv::platform
+
+#endif  // DZV_PLATFORM_FILES_H_

@@ -1,0 +1,392 @@
+// Saving and exporting never lose the file that was there: every failure of
+// the platform or of memory, injected one call at a time, leaves the old file
+// as it was, no temporary behind and no file open. Also the targets that are
+// written in place (devices, pipes) and the ones reached through links.
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <set>
+#include <string>
+#include <thread>
+
+#include "alloc_watch.h"
+#include "dictionary_files_util.h"
+#include "duduzuvez210.h"
+#include "fault_files.h"
+#include "platform/files.h"
+#include "test_util.h"
+
+namespace dzv::testing {
+namespace {
+
+using platform::FileStatus;
+using platform::ScopedService;
+
+std::set<std::string> Listing(const std::string& dir) {
+  std::set<std::string> names;
+  DIR* d = opendir(dir.c_str());
+  if (d == nullptr) return names;
+  while (dirent* e = readdir(d)) {
+    const std::string name = e->d_name;
+    if (name != "." && name != "..") names.insert(name);
+  }
+  closedir(d);
+  return names;
+}
+
+struct stat StatOf(const std::string& path) {
+  struct stat st = {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  return st;
+}
+
+// A writer of a whole file: DictionarySave or DictionaryExport.
+using WriteFn = int32_t (*)(int32_t, const char*);
+struct Writer {
+  const char* name;
+  WriteFn write;
+};
+const Writer kWriters[] = {{"DictionarySave", &DictionarySave},
+                           {"DictionaryExport", &DictionaryExport}};
+
+// Runs `write` with the n-th platform call failing, for n = 1, 2, ... until
+// a run meets no fault. Each failed run must leave the directory exactly as
+// it was; each successful one must leave the new file.
+void FailEachCallInTurn(const Writer& w, bool file_exists, FileStatus status) {
+  SCOPED_TRACE(std::string(w.name) + (file_exists ? " over a file" : " to a new file"));
+  Dict d(Items{{"vj", "1"}, {"gqh", "2"}, {"a", std::string(3000, 'x')}});
+  TempDir dir;
+  const std::string path = dir.File("target");
+  ASSERT_EQ(w.write(d.h(), path.c_str()), 1);
+  const std::string expected = ReadFileBytes(path);
+  int failures = 0;
+  for (int n = 1;; ++n) {
+    ASSERT_LT(n, 100) << "the fault is never reached";
+    ::unlink(path.c_str());
+    if (file_exists) WriteFileBytes(path, "the old content");
+    const std::set<std::string> before = Listing(dir.path());
+    FaultyFiles files;
+    files.FailNth(n, status);
+    int32_t result;
+    {
+      ScopedService<platform::Files> use(&files);
+      result = w.write(d.h(), path.c_str());
+    }
+    SCOPED_TRACE("call " + std::to_string(n));
+    EXPECT_EQ(files.open_files(), 0);
+    if (files.injected() == FileOp::kNone) {
+      EXPECT_EQ(result, 1);
+      EXPECT_EQ(ReadFileBytes(path), expected);
+      break;
+    }
+    ++failures;
+    EXPECT_EQ(result, 0) << "failed call kind " << static_cast<int>(files.injected());
+    EXPECT_EQ(Listing(dir.path()), before);
+    if (file_exists) {
+      EXPECT_EQ(ReadFileBytes(path), "the old content");
+    }
+  }
+  // Link, stat, temporary, (permissions,) write, sync, close, rename.
+  EXPECT_GE(failures, file_exists ? 8 : 7);
+}
+
+TEST(SafeReplace, EveryFailedCallLeavesTheOldFile) {
+  for (const Writer& w : kWriters) {
+    for (bool exists : {true, false}) {
+      FailEachCallInTurn(w, exists, FileStatus::kError);
+      FailEachCallInTurn(w, exists, FileStatus::kNoSpace);
+    }
+  }
+}
+
+TEST(SafeReplace, EveryFailedAllocationLeavesTheOldFile) {
+  Dict d(Items{{"k", "v"}, {"long", std::string(100, 'l')}});
+  for (const Writer& w : kWriters) {
+    TempDir dir;
+    const std::string path = dir.File("target");
+    for (int n = 1;; ++n) {
+      ASSERT_LT(n, 100);
+      WriteFileBytes(path, "old");
+      int32_t result;
+      bool failed;
+      {
+        AllocationWatch watch;
+        watch.FailNth(n);
+        result = w.write(d.h(), path.c_str());
+        failed = watch.failed();
+      }
+      EXPECT_EQ(Listing(dir.path()), std::set<std::string>{"target"});
+      if (!failed) {
+        EXPECT_EQ(result, 1);
+        EXPECT_NE(ReadFileBytes(path), "old");
+        break;
+      }
+      EXPECT_EQ(result, 0) << w.name << " allocation " << n;
+      EXPECT_EQ(ReadFileBytes(path), "old");
+    }
+  }
+}
+
+TEST(SafeReplace, FullDiskFailedSyncOrRenameKeepTheOldFile) {
+  Dict d(Items{{"k", std::string(5000, 'v')}});
+  for (const Writer& w : kWriters) {
+    for (FileOp op : {FileOp::kWrite, FileOp::kSync, FileOp::kClose, FileOp::kRename}) {
+      TempDir dir;
+      const std::string path = dir.File("target");
+      WriteFileBytes(path, "old");
+      FaultyFiles files;
+      files.FailAlways(op, FileStatus::kNoSpace);
+      ScopedService<platform::Files> use(&files);
+      EXPECT_EQ(w.write(d.h(), path.c_str()), 0) << w.name << " " << static_cast<int>(op);
+      EXPECT_EQ(ReadFileBytes(path), "old");
+      EXPECT_EQ(Listing(dir.path()), std::set<std::string>{"target"});
+    }
+  }
+}
+
+TEST(SafeReplace, KeepsPermissionBitsAndNewFilesFollowTheMask) {
+  Dict d(Items{{"k", "v"}});
+  TempDir dir;
+  const std::string path = dir.File("target");
+  WriteFileBytes(path, "old");
+  ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
+  EXPECT_EQ(DictionarySave(d.h(), path.c_str()), 1);
+  EXPECT_EQ(StatOf(path).st_mode & 07777, 0604u);
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  EXPECT_EQ(DictionaryExport(d.h(), path.c_str()), 1);
+  EXPECT_EQ(StatOf(path).st_mode & 07777, 0640u);
+
+  const mode_t old_mask = ::umask(027);
+  const std::string fresh = dir.File("fresh");
+  EXPECT_EQ(DictionarySave(d.h(), fresh.c_str()), 1);
+  ::umask(old_mask);
+  EXPECT_EQ(StatOf(fresh).st_mode & 07777, 0640u);
+}
+
+TEST(SafeReplace, ALinkKeepsPointingAtTheReplacedFile) {
+  Dict d(Items{{"a", "b"}});
+  const std::string archive(
+      "\x01\x00\x01"
+      "a\x01"
+      "b",
+      6);
+  TempDir dir;
+  ASSERT_EQ(::mkdir(dir.File("real").c_str(), 0755), 0);
+  const std::string real = dir.File("real/file");
+  WriteFileBytes(real, "old");
+  // link2 -> link1 -> real/file, the second one relative.
+  ASSERT_EQ(::symlink("real/file", dir.File("link1").c_str()), 0);
+  ASSERT_EQ(::symlink(dir.File("link1").c_str(), dir.File("link2").c_str()), 0);
+  EXPECT_EQ(DictionarySave(d.h(), dir.File("link2").c_str()), 1);
+  EXPECT_EQ(ReadFileBytes(real), archive);
+  struct stat st;
+  ASSERT_EQ(::lstat(dir.File("link1").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(::lstat(dir.File("link2").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(Listing(dir.File("real")), std::set<std::string>{"file"});
+
+  // A link to a file not there yet makes that file.
+  ASSERT_EQ(::symlink("real/new", dir.File("dangling").c_str()), 0);
+  EXPECT_EQ(DictionaryExport(d.h(), dir.File("dangling").c_str()), 1);
+  EXPECT_EQ(ReadFileBytes(dir.File("real/new")), "a=b\r\n");
+
+  // A loop of links is not written.
+  ASSERT_EQ(::symlink("loop2", dir.File("loop1").c_str()), 0);
+  ASSERT_EQ(::symlink("loop1", dir.File("loop2").c_str()), 0);
+  EXPECT_EQ(DictionarySave(d.h(), dir.File("loop1").c_str()), 0);
+}
+
+TEST(SafeReplace, WritesInPlaceWhereNoTemporaryCanBeMade) {
+  Dict d(Items{{"a", "b"}});
+  TempDir dir;
+  const std::string path = dir.File("target");
+  WriteFileBytes(path, std::string(100, 'o'));
+  const ino_t inode = StatOf(path).st_ino;
+  FaultyFiles files;
+  files.FailAlways(FileOp::kCreateTemporary, FileStatus::kDenied);
+  ScopedService<platform::Files> use(&files);
+  EXPECT_EQ(DictionarySave(d.h(), path.c_str()), 1);
+  EXPECT_EQ(ReadFileBytes(path), std::string("\x01\x00\x01"
+                                             "a\x01"
+                                             "b",
+                                             6));
+  EXPECT_EQ(StatOf(path).st_ino, inode) << "the same file, rewritten";
+  EXPECT_EQ(files.open_files(), 0);
+  // Any other reason not to make a temporary fails without touching it.
+  files.FailAlways(FileOp::kCreateTemporary, FileStatus::kNoSpace);
+  EXPECT_EQ(DictionaryExport(d.h(), path.c_str()), 0);
+  EXPECT_EQ(ReadFileBytes(path), std::string("\x01\x00\x01"
+                                             "a\x01"
+                                             "b",
+                                             6));
+}
+
+TEST(SafeReplace, AFileThatMayNotBeWrittenIsNotReplaced) {
+  Dict d(Items{{"a", "b"}});
+  TempDir dir;
+  const std::string path = dir.File("target");
+  WriteFileBytes(path, "old");
+  FaultyFiles files;
+  files.ReportReadOnly();
+  ScopedService<platform::Files> use(&files);
+  EXPECT_EQ(DictionarySave(d.h(), path.c_str()), 0);
+  EXPECT_EQ(DictionaryExport(d.h(), path.c_str()), 0);
+  EXPECT_EQ(ReadFileBytes(path), "old");
+  EXPECT_EQ(Listing(dir.path()), std::set<std::string>{"target"});
+}
+
+TEST(SafeReplace, DevicesAreWrittenAndNeverReplaced) {
+  Dict d(Items{{"a", "b"}});
+  for (const Writer& w : kWriters) {
+    if (::access("/dev/null", W_OK) == 0) {
+      EXPECT_EQ(w.write(d.h(), "/dev/null"), 1) << w.name;
+      EXPECT_TRUE(S_ISCHR(StatOf("/dev/null").st_mode));
+    }
+    if (::access("/dev/full", W_OK) == 0) {
+      EXPECT_EQ(w.write(d.h(), "/dev/full"), 0) << w.name;
+      EXPECT_TRUE(S_ISCHR(StatOf("/dev/full").st_mode)) << "still the device";
+    }
+  }
+}
+
+TEST(SafeReplace, APipeReceivesTheBytes) {
+  Dict d(Items{{"a", "b"}});
+  TempDir dir;
+  const std::string fifo = dir.File("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] { received = ReadFileBytes(fifo); });
+  EXPECT_EQ(DictionarySave(d.h(), fifo.c_str()), 1);
+  // Should the save not have opened the pipe, this releases the reader.
+  const int unblock = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+  if (unblock >= 0) ::close(unblock);
+  reader.join();
+  EXPECT_EQ(received, std::string("\x01\x00\x01"
+                                  "a\x01"
+                                  "b",
+                                  6));
+  struct stat st;
+  ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// Reading: every failed call gives 0 with no file left open. DictionaryOpen
+// keeps the pairs read before the failure; DictionaryImport adds nothing.
+TEST(FileReading, EveryFailedCallIsAFailure) {
+  Dict source(Items{{"vj", "1"}, {"gqh", "2"}, {"a", std::string(300, 'x')}});
+  TempDir dir;
+  const std::string archive = dir.File("a.dic"), text = dir.File("a.txt");
+  ASSERT_EQ(DictionarySave(source.h(), archive.c_str()), 1);
+  ASSERT_EQ(DictionaryExport(source.h(), text.c_str()), 1);
+  for (int which = 0; which < 2; ++which) {
+    for (int n = 1;; ++n) {
+      ASSERT_LT(n, 50);
+      Dict d;
+      FaultyFiles files;
+      files.FailNth(n);
+      int32_t result;
+      {
+        ScopedService<platform::Files> use(&files);
+        result = which == 0 ? DictionaryOpen(d.h(), archive.c_str())
+                            : DictionaryImport(d.h(), text.c_str());
+      }
+      EXPECT_EQ(files.open_files(), 0);
+      if (files.injected() == FileOp::kNone) {
+        EXPECT_EQ(result, 1);
+        EXPECT_EQ(DictionaryItemCount(d.h()), 3);
+        break;
+      }
+      // Only a failed size query may pass: the archive is then read
+      // without knowing its size.
+      if (files.injected() == FileOp::kSize && which == 0) {
+        EXPECT_EQ(result, 1);
+      } else {
+        EXPECT_EQ(result, 0) << "call " << n;
+        EXPECT_EQ(DictionaryItemCount(d.h()), 0) << "call " << n;
+      }
+    }
+  }
+}
+
+TEST(FileReading, ShortReadsAreTruncatedFiles) {
+  Dict source(Items{{"vj", "1"}, {"gqh", "2"}});
+  TempDir dir;
+  const std::string archive = dir.File("a.dic"), text = dir.File("a.txt");
+  ASSERT_EQ(DictionarySave(source.h(), archive.c_str()), 1);
+  ASSERT_EQ(DictionaryExport(source.h(), text.c_str()), 1);
+  FaultyFiles files;
+  files.CutReadsAt(9);
+  ScopedService<platform::Files> use(&files);
+  Dict d;
+  EXPECT_EQ(DictionaryOpen(d.h(), archive.c_str()), 0);
+  EXPECT_EQ(d.items(), (Items{{"gqh", "2"}}));
+  Dict t;
+  EXPECT_EQ(DictionaryImport(t.h(), text.c_str()), 0);
+  EXPECT_EQ(DictionaryItemCount(t.h()), 0);
+}
+
+TEST(FileReading, EveryFailedAllocationIsAFailure) {
+  Dict source(Items{{"vj", "1"}, {"gqh", "2"}, {"a", std::string(300, 'x')}});
+  TempDir dir;
+  const std::string archive = dir.File("a.dic"), text = dir.File("a.txt");
+  ASSERT_EQ(DictionarySave(source.h(), archive.c_str()), 1);
+  ASSERT_EQ(DictionaryExport(source.h(), text.c_str()), 1);
+  const std::string packed = "a=" + std::string(300, 'x') + "\r\ngqh=2\r\nvj=1\r\n";
+  for (int which = 0; which < 4; ++which) {
+    for (int n = 1;; ++n) {
+      ASSERT_LT(n, 100);
+      Dict d;
+      std::string buffer(packed.size() + 1, '#');
+      int32_t result;
+      bool failed;
+      {
+        AllocationWatch watch;
+        watch.FailNth(n);
+        switch (which) {
+          case 0:
+            result = DictionaryOpen(d.h(), archive.c_str());
+            break;
+          case 1:
+            result = DictionaryImport(d.h(), text.c_str());
+            break;
+          case 2:
+            result = DictionaryUnpack(d.h(), packed.c_str());
+            break;
+          default:
+            result = DictionaryPack(source.h(), buffer.data());
+            break;
+        }
+        failed = watch.failed();
+      }
+      SCOPED_TRACE("function " + std::to_string(which) + ", allocation " + std::to_string(n));
+      if (!failed) {
+        EXPECT_EQ(result, 1);
+        if (which == 3) {
+          EXPECT_EQ(buffer, packed + '\0');
+        }
+        if (which != 3) {
+          EXPECT_EQ(DictionaryItemCount(d.h()), 3);
+        }
+        break;
+      }
+      EXPECT_EQ(result, 0);
+      if (which == 3) {
+        EXPECT_EQ(buffer, std::string(packed.size() + 1, '#'));
+      }
+      // Whatever was added holds its value, or the empty value when only
+      // the value's copy failed.
+      for (const auto& [k, v] : d.items()) {
+        char value[512];
+        ASSERT_EQ(DictionaryLookup(source.h(), k.c_str(), value), 1) << k;
+        EXPECT_TRUE(v.empty() || v == value) << k;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace dzv::testing
