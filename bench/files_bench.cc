@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -22,7 +23,11 @@
 
 namespace {
 
-constexpr size_t kItems = 1000000;
+// 10^6 items, or DZV_BENCH_ITEMS (the quick run of bench/run uses fewer).
+const size_t kItems = [] {
+  const char* n = std::getenv("DZV_BENCH_ITEMS");
+  return n != nullptr && std::atol(n) > 0 ? static_cast<size_t>(std::atol(n)) : size_t{1000000};
+}();
 
 std::string RandomString(std::mt19937& rng, size_t min_len, size_t max_len) {
   std::uniform_int_distribution<size_t> len(min_len, max_len);
@@ -88,8 +93,8 @@ struct Fixture {
 };
 
 Fixture& Data() {
-  static Fixture* fixture = new Fixture;
-  return *fixture;
+  static Fixture fixture;  // removes its directory at exit
+  return fixture;
 }
 
 void BM_DictionarySave(benchmark::State& state) {

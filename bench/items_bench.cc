@@ -165,11 +165,11 @@ void BM_Enumerate_UnorderedMap(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-BENCHMARK(BM_Items_Ours)->Arg(100000)->Arg(1000000)->Arg(10000000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Items_UnorderedMap)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Items_ChainWalk)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Enumerate_Ours)->Arg(1000000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Enumerate_UnorderedMap)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Items_Ours)->RangeMultiplier(10)->Range(10000, 10000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Items_UnorderedMap)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Items_ChainWalk)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Enumerate_Ours)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Enumerate_UnorderedMap)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

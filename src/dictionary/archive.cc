@@ -56,12 +56,25 @@ void WriteString(std::string_view s, BufferedFileWriter& out) {
   out.Append(s);
 }
 
-// A string enters the dictionary as its zero-terminated form.
+// A string enters the dictionary as its zero-terminated form. Stored
+// strings are short and rarely hold a zero byte, so they are tested eight
+// bytes at a time (the last word overlapping the one before) and searched
+// byte by byte only when a word holds a zero.
 std::string_view CutAtZero(std::string_view s) {
-  const void* zero = s.empty() ? nullptr : std::memchr(s.data(), '\0', s.size());
-  return zero == nullptr
-             ? s
-             : s.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - s.data()));
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kHighs = 0x8080808080808080ULL;
+  auto has_zero = [&](size_t at) {
+    uint64_t w;
+    std::memcpy(&w, s.data() + at, 8);
+    return ((w - kOnes) & ~w & kHighs) != 0;
+  };
+  if (s.size() >= 8) {
+    bool zero = has_zero(s.size() - 8);
+    for (size_t i = 0; !zero && i + 8 < s.size(); i += 8) zero = has_zero(i);
+    if (!zero) return s;
+  }
+  const void* z = s.empty() ? nullptr : std::memchr(s.data(), '\0', s.size());
+  return z == nullptr ? s : s.substr(0, static_cast<size_t>(static_cast<const char*>(z) - s.data()));
 }
 
 }  // namespace
@@ -229,11 +242,23 @@ bool ArchiveReader::ReadPair(std::string_view* key, std::string_view* value) {
 bool ReadArchive(ArchiveReader& in, CMapStringToString& map) {
   uint32_t count;
   if (!in.ReadCount(&count)) return false;
+  // The index is sized once for the pairs the file can really hold, never
+  // for what a count alone claims.
+  map.Reserve(static_cast<size_t>(std::min<uint64_t>(count, in.MostPairsLeft())));
+  // Pairs that lie in the buffer are set in batches; a batch is set before
+  // the buffer can be refilled, since its views point into it.
+  CMapStringToString::BatchWriter batch(map);
   std::string_view key, value;
   for (uint32_t i = 0; i < count; ++i) {
+    if (in.ReadBufferedPair(&key, &value)) {
+      batch.Add(CutAtZero(key), CutAtZero(value));
+      continue;
+    }
+    batch.Flush();
     if (!in.ReadPair(&key, &value)) return false;
     map.Set(CutAtZero(key), CutAtZero(value));
   }
+  batch.Flush();
   return true;
 }
 

@@ -53,6 +53,15 @@ class ArchiveReader {
   // length belongs, or when wide text cannot be converted. Throws
   // std::bad_alloc.
   bool ReadPair(std::string_view* key, std::string_view* value);
+  // Reads one pair when it lies whole in the buffer and holds no wide text;
+  // otherwise consumes nothing and returns false (ReadPair then reads it).
+  // The views stay valid until the next ReadCount or ReadPair.
+  bool ReadBufferedPair(std::string_view* key, std::string_view* value) {
+    return FastPair(key, value);
+  }
+  // How many more pairs the rest of the file can hold at most (each takes at
+  // least two bytes); 0 when the file's size is unknown.
+  uint64_t MostPairsLeft() const { return known_size_ ? Unread() / 2 : 0; }
 
  private:
   bool FastPair(std::string_view* key, std::string_view* value);

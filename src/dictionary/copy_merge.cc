@@ -21,21 +21,28 @@ int32_t DictionaryCopy(DictionaryTable& table, int32_t source,
   // That stays sound: every key is then present, so no store inserts (the
   // walk's position stays valid), and each value is read in full before the
   // store that replaces it.
+  // Plain items are stored in batches; a list item first sets the batch, so
+  // that it merges with the destination's value as stored so far.
+  CMapStringToString::BatchWriter batch(*to);
   CMapStringToString::Position pos = from->Start();
   std::string_view key, value;
   std::string merged;
   while (from->Next(pos, &key, &value)) {
     if (!PrefixMatch(key, prefix)) continue;
     if (IsListKey(rules, key)) {
+      batch.Flush();
       const ByteString* current = to->FindValue(key);
       if (current != nullptr && !current->empty()) {
         merged = MergeList(rules, value, current->view());
         to->Set(key, merged);
         continue;
       }
+      to->Set(key, value);
+      continue;
     }
-    to->Set(key, value);
+    batch.Add(key, value);
   }
+  batch.Flush();
   return 1;
 }
 

@@ -33,12 +33,32 @@ CMapStringToString::CMapStringToString(const text::LeadByteTable* rules)
 
 CMapStringToString::~CMapStringToString() { Clear(); }
 
-uint32_t CMapStringToString::HashKey(std::string_view key) {
-  uint32_t h = 0;
-  for (char c : key) {
-    h = h * 33 + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)));
+namespace {
+
+constexpr uint32_t Pow33(int n) { return n == 0 ? 1u : 33u * Pow33(n - 1); }
+
+inline uint32_t Signed(unsigned char c) {
+  return static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)));
+}
+
+// Continues h = h * 33 + c over `n` bytes. Eight bytes at a time the same
+// value is h * 33^8 + c0 * 33^7 + ... + c7 (arithmetic modulo 2^32), whose
+// products do not wait for one another.
+uint32_t HashBytes(uint32_t h, const char* data, size_t n) {
+  const auto* p = reinterpret_cast<const unsigned char*>(data);
+  for (; n >= 8; n -= 8, p += 8) {
+    h = h * Pow33(8) + Signed(p[0]) * Pow33(7) + Signed(p[1]) * Pow33(6) +
+        Signed(p[2]) * Pow33(5) + Signed(p[3]) * Pow33(4) + Signed(p[4]) * Pow33(3) +
+        Signed(p[5]) * Pow33(2) + Signed(p[6]) * Pow33(1) + Signed(p[7]);
   }
+  for (; n > 0; --n, ++p) h = h * 33 + Signed(*p);
   return h;
+}
+
+}  // namespace
+
+uint32_t CMapStringToString::HashKey(std::string_view key) {
+  return HashBytes(0, key.data(), key.size());
 }
 
 uint32_t CMapStringToString::BucketOf(std::string_view key) const {
@@ -59,24 +79,23 @@ CMapStringToString::KeyPlace CMapStringToString::PlaceOf(std::string_view key) c
   // lookup meets exactly the entries that a walk of the bucket's chain would
   // compare equal.
   const size_t len = text::CharLength(*rules_, key);
-  uint32_t h = 0;
-  for (size_t i = 0; i < len; ++i) {
-    h = h * 33 + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(key[i])));
-  }
-  uint32_t full = h;
-  for (size_t i = len; i < key.size(); ++i) {
-    full = full * 33 + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(key[i])));
-  }
-  const uint32_t bucket = full % bucket_count_;
+  const uint32_t h = HashBytes(0, key.data(), len);
+  const uint32_t full = HashBytes(h, key.data() + len, key.size() - len);
+  // Every dictionary has 4000 buckets: a constant divisor is a multiplication.
+  const uint32_t bucket = bucket_count_ == 4000 ? full % 4000 : full % bucket_count_;
   return {bucket, Mix(h, bucket)};
 }
 
-uint32_t CMapStringToString::Lookup(std::string_view key, const KeyPlace& place) const {
+uint32_t CMapStringToString::Lookup(std::string_view key, const KeyPlace& place,
+                                    size_t* free_slot) const {
   if (index_size_ == 0) return kNone;
   const size_t mask = index_size_ - 1;
   for (size_t i = place.index_hash & mask;; i = (i + 1) & mask) {
     const Slot& s = index_[i];
-    if (s.entry == kNone) return kNone;
+    if (s.entry == kNone) {
+      if (free_slot != nullptr) *free_slot = i;
+      return kNone;
+    }
     if (s.hash != place.index_hash) continue;
     const Entry& e = At(s.entry);
     if (e.bucket == place.bucket && text::StringEqual(*rules_, e.key.view(), key)) {
@@ -104,13 +123,6 @@ void CMapStringToString::ReserveIndexFor(size_t count) {
   platform::FreeRegion(index_, index_size_ * sizeof(Slot));
   index_ = fresh;
   index_size_ = capacity;
-}
-
-void CMapStringToString::IndexInsert(uint32_t id, uint32_t hash) {
-  const size_t mask = index_size_ - 1;
-  size_t i = hash & mask;
-  while (index_[i].entry != kNone) i = (i + 1) & mask;
-  index_[i] = Slot{id, hash};
 }
 
 void CMapStringToString::IndexErase(uint32_t id, uint32_t hash) {
@@ -203,11 +215,17 @@ ByteString& CMapStringToString::ValueFor(std::string_view key) {
   // A new key is linked before the chain's current head: load that entry
   // while the index is searched.
   if (!heads_.empty() && heads_[place.bucket] != kNone) Prefetch(&At(heads_[place.bucket]));
-  if (uint32_t id = Lookup(key, place); id != kNone) return At(id).value;
+  return ValueForAt(key, place);
+}
+
+ByteString& CMapStringToString::ValueForAt(std::string_view key, const KeyPlace& place) {
+  // Everything that can fail comes before the map changes. The index grows
+  // before the search, so that the free slot the search ends on stays valid.
   if (count_ >= kNone - 1) throw std::bad_alloc();
-  // Everything that can fail comes before the map changes.
-  if (heads_.empty()) heads_.assign(bucket_count_, kNone);
   ReserveIndexFor(count_ + 1);
+  size_t slot = 0;
+  if (uint32_t id = Lookup(key, place, &slot); id != kNone) return At(id).value;
+  if (heads_.empty()) heads_.assign(bucket_count_, kNone);
   const uint32_t id = TakeEntry();
   Entry& e = At(id);
   try {
@@ -223,7 +241,7 @@ ByteString& CMapStringToString::ValueFor(std::string_view key) {
   e.next = heads_[place.bucket];
   if (e.next != kNone) At(e.next).prev = id;
   heads_[place.bucket] = id;
-  IndexInsert(id, place.index_hash);
+  index_[slot] = Slot{id, place.index_hash};
   ++count_;
   return e.value;
 }
@@ -234,6 +252,33 @@ void CMapStringToString::Set(std::string_view key, const char* value) {
 
 void CMapStringToString::Set(std::string_view key, std::string_view value) {
   ValueFor(key).Assign(value, arena_);
+}
+
+void CMapStringToString::SetBatch(const KeyValue* items, size_t n) {
+  // Each pair is set exactly as Set would, in order; only the memory that
+  // later pairs will touch (their index slot and the head of their chain)
+  // is requested early, so that many cache misses are under way at once.
+  constexpr size_t kAhead = 8;
+  constexpr size_t kWindow = 64;
+  KeyPlace places[kWindow];
+  if (heads_.empty()) heads_.assign(bucket_count_, kNone);
+  for (size_t base = 0; base < n; base += kWindow) {
+    const size_t m = std::min(kWindow, n - base);
+    for (size_t i = 0; i < m; ++i) places[i] = PlaceOf(items[base + i].first);
+    // Room for every pair being new: no rehash moves the slots requested.
+    ReserveIndexFor(count_ + m);
+    auto request = [&](size_t i) {
+      Prefetch(&index_[places[i].index_hash & (index_size_ - 1)]);
+      const uint32_t head = heads_[places[i].bucket];
+      if (head != kNone) Prefetch(&At(head));
+    };
+    for (size_t i = 0; i < std::min(kAhead, m); ++i) request(i);
+    for (size_t i = 0; i < m; ++i) {
+      if (i + kAhead < m) request(i + kAhead);
+      const KeyValue& item = items[base + i];
+      ValueForAt(item.first, places[i]).Assign(item.second, arena_);
+    }
+  }
 }
 
 bool CMapStringToString::Remove(std::string_view key) {

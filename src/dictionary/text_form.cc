@@ -221,14 +221,16 @@ void SortedLines::WriteTo(BufferedFileWriter& out) const {
 }
 
 void UnpackText(std::string_view text, CMapStringToString& map) {
+  CMapStringToString::BatchWriter batch(map);
   while (!text.empty()) {
     const text::LineSpan span = text::SplitLine(text);
     const std::string_view line = text.substr(0, std::min(span.length, kLineLimit));
     text.remove_prefix(span.advance);
     const size_t eq = line.find('=');
     if (eq == std::string_view::npos) continue;
-    map.Set(line.substr(0, eq), line.substr(eq + 1));
+    batch.Add(line.substr(0, eq), line.substr(eq + 1));
   }
+  batch.Flush();
 }
 
 int32_t DictionaryPackSize(DictionaryTable& table, int32_t handle) {
