@@ -297,3 +297,54 @@ TEST(DictionaryItems, FirstHandlesOfAFreshProcess) {
 }
 
 }  // namespace
+
+namespace {
+
+// The exported enumeration prefetches from a list of the entries it expects
+// next. Whatever the caller changes meanwhile, it must visit exactly what a
+// plain walk of the map visits under the same changes.
+TEST(DictionaryEnumeration, ChangesDuringALargeEnumerationMatchAPlainWalk) {
+  dzv::dict::CMapStringToString model;
+  model.SetBucketCount(4000, true);
+  Dict d;
+  for (int i = 0; i < 20000; ++i) {
+    const std::string k = "k" + std::to_string(i * 7919 % 100003);
+    d.Add(k.c_str(), "v");
+    model.Set(k, "v");
+  }
+  std::vector<std::string> seen_export, seen_model;
+  char key[64], value[64];
+  auto model_pos = model.Start();
+  ASSERT_EQ(DictionaryItemGetInit(d.h()), 1);
+  for (int step = 0;; ++step) {
+    std::string_view mk, mv;
+    const bool model_has = model.Next(model_pos, &mk, &mv);
+    const int32_t more = DictionaryItemGetNext(d.h(), key, value);
+    ASSERT_EQ(more, model_has && !model_pos.IsEnd() ? 1 : 0) << "step " << step;
+    if (model_has) {
+      seen_model.emplace_back(mk);
+      seen_export.emplace_back(key);
+    }
+    if (!more) break;
+    // Insert keys that land before and after the position, delete the item
+    // just copied now and then, and a not yet visited one too.
+    if (step % 7 == 0) {
+      const std::string k = "new" + std::to_string(step);
+      d.Add(k.c_str(), "n");
+      model.Set(k, "n");
+    }
+    if (step % 11 == 0) {
+      DictionaryItemDelete(d.h(), key);
+      model.Remove(key);
+    }
+    if (step % 13 == 0) {
+      const std::string k = "k" + std::to_string((step * 31) % 100003);
+      DictionaryItemDelete(d.h(), k.c_str());
+      model.Remove(k);
+    }
+  }
+  EXPECT_GT(seen_model.size(), 15000u);
+  EXPECT_EQ(seen_export, seen_model);
+}
+
+}  // namespace

@@ -41,10 +41,13 @@ class DictionaryTable {
   size_t capacity() const { return slots_.capacity(); }
 
   CMapStringToString::Position& shared_position() { return shared_position_; }
+  // Prefetching for the enumeration under way at the shared position.
+  CMapStringToString::ReadAhead& read_ahead() { return read_ahead_; }
 
  private:
   std::vector<std::unique_ptr<CMapStringToString>> slots_;
   CMapStringToString::Position shared_position_ = CMapStringToString::Position::End();
+  CMapStringToString::ReadAhead read_ahead_;
 };
 
 }  // namespace dzv::dict

@@ -67,6 +67,7 @@ int32_t DictionaryItemGetInit(DictionaryTable& table, int32_t handle) {
   CMapStringToString* map = table.Get(handle);
   if (map == nullptr) return 0;
   table.shared_position() = map->Start();
+  table.read_ahead().Reset();
   return map->Count() != 0 ? 1 : 0;
 }
 
@@ -79,6 +80,7 @@ int32_t DictionaryItemGetNext(DictionaryTable& table, int32_t handle, char* key,
   if (!map->Next(pos, &k, &v)) return 0;
   CopyOut(k, key);
   CopyOut(v, value);
+  table.read_ahead().After(*map, pos);
   return pos.IsEnd() ? 0 : 1;
 }
 

@@ -303,6 +303,7 @@ void CMapStringToString::Clear() {
   // Every string block belongs to the arena, so nothing is visited.
   std::vector<uint32_t>().swap(heads_);
   ReleaseStorage();
+  ++epoch_;
   free_list_ = kNone;
   count_ = 0;
 }
@@ -335,12 +336,19 @@ uint32_t CMapStringToString::FirstEntryFrom(uint32_t bucket) const {
 void CMapStringToString::ListInOrder(std::vector<uint32_t>* order) const {
   order->clear();
   order->reserve(count_);
+  ListBuckets(0, SIZE_MAX, order);
+}
+
+uint32_t CMapStringToString::ListBuckets(uint32_t first_bucket, size_t at_least,
+                                         std::vector<uint32_t>* out) const {
   // Each chain is a series of dependent loads; following kLanes chains in
   // turn keeps that many loads in flight.
   constexpr uint32_t kLanes = 16;
   std::vector<uint32_t> lanes[kLanes];
   const uint32_t buckets = static_cast<uint32_t>(heads_.size());
-  for (uint32_t first = 0; first < buckets; first += kLanes) {
+  const size_t start_size = out->size();
+  uint32_t first = first_bucket;
+  for (; first < buckets && out->size() - start_size < at_least; first += kLanes) {
     const uint32_t width = std::min(kLanes, buckets - first);
     uint32_t cursor[kLanes];
     for (uint32_t g = 0; g < width; ++g) {
@@ -357,8 +365,66 @@ void CMapStringToString::ListInOrder(std::vector<uint32_t>* order) const {
       }
     }
     for (uint32_t g = 0; g < width; ++g) {
-      order->insert(order->end(), lanes[g].begin(), lanes[g].end());
+      out->insert(out->end(), lanes[g].begin(), lanes[g].end());
     }
+  }
+  return std::min(first, buckets);
+}
+
+void CMapStringToString::ReadAhead::Reset() {
+  map_id_ = 0;
+  ids_.clear();
+  cursor_ = 0;
+  calls_ = 0;
+  rebuilds_ = 0;
+}
+
+void CMapStringToString::ReadAhead::After(const CMapStringToString& map,
+                                          const Position& pos) noexcept {
+  try {
+    Advance(map, pos);
+  } catch (const std::bad_alloc&) {
+    // Without memory for its list it simply requests nothing.
+    Reset();
+  }
+}
+
+void CMapStringToString::ReadAhead::Advance(const CMapStringToString& map, const Position& pos) {
+  if (pos.kind_ != Position::Kind::kEntry || pos.map_id_ != map.id_) return;
+  const uint32_t at = pos.entry_;
+  if (map_id_ != map.id_ || epoch_ != map.epoch_) {
+    Reset();
+    map_id_ = map.id_;
+    epoch_ = map.epoch_;
+  }
+  ++calls_;
+  if (cursor_ + 1 < ids_.size() && ids_[cursor_ + 1] == at) {
+    ++cursor_;
+  } else if (!(cursor_ < ids_.size() && ids_[cursor_] == at)) {
+    // The list does not know this entry (the map changed, or the list is
+    // new): list again from its bucket, unless that keeps happening.
+    if (rebuilds_ > 4 + calls_ / 32) return;
+    ++rebuilds_;
+    ids_.clear();
+    cursor_ = 0;
+    next_bucket_ = map.ListBuckets(map.At(at).bucket, kSegment, &ids_);
+    while (cursor_ < ids_.size() && ids_[cursor_] != at) ++cursor_;
+    if (cursor_ == ids_.size()) return;
+  }
+  if (cursor_ + kEntriesAhead >= ids_.size() && next_bucket_ < map.heads_.size()) {
+    if (cursor_ > kSegment) {
+      ids_.erase(ids_.begin(), ids_.begin() + static_cast<ptrdiff_t>(cursor_));
+      cursor_ = 0;
+    }
+    next_bucket_ = map.ListBuckets(next_bucket_, kSegment, &ids_);
+  }
+  // Entries far ahead are requested now; entries nearer, requested earlier,
+  // now give the addresses of their strings.
+  if (cursor_ + kEntriesAhead < ids_.size()) Prefetch(&map.At(ids_[cursor_ + kEntriesAhead]));
+  if (cursor_ + kStringsAhead < ids_.size()) {
+    const Entry& e = map.At(ids_[cursor_ + kStringsAhead]);
+    Prefetch(e.key.data());
+    Prefetch(e.value.data());
   }
 }
 

@@ -197,6 +197,32 @@ class CMapStringToString {
     }
   }
 
+  // Requests early the memory that an enumeration will read next. It only
+  // prefetches: what an enumeration visits is decided by Next alone, so a
+  // list that has gone out of date (the map changed) costs speed, never
+  // correctness. Used with the process's shared enumeration position.
+  class ReadAhead {
+   public:
+    // Called after Next has moved `pos` in `map`. Never fails: without
+    // memory for its list it requests nothing.
+    void After(const CMapStringToString& map, const Position& pos) noexcept;
+    void Reset();
+
+   private:
+    void Advance(const CMapStringToString& map, const Position& pos);
+
+    static constexpr size_t kSegment = 512;
+    static constexpr size_t kEntriesAhead = 16;
+    static constexpr size_t kStringsAhead = 6;
+    uint64_t map_id_ = 0;
+    uint64_t epoch_ = 0;
+    std::vector<uint32_t> ids_;  // entries in enumeration order, as listed
+    size_t cursor_ = 0;          // where the position's entry is in ids_
+    uint32_t next_bucket_ = 0;   // first bucket not yet listed
+    uint64_t calls_ = 0;
+    uint64_t rebuilds_ = 0;
+  };
+
   // The bucket that `key` falls in under the current bucket count.
   uint32_t BucketOf(std::string_view key) const;
   // The key hash: h = h * 33 + c over signed bytes, wrapping.
@@ -239,6 +265,10 @@ class CMapStringToString {
   }
   // Replaces `*order` with the ids of all entries in enumeration order.
   void ListInOrder(std::vector<uint32_t>* order) const;
+  // Appends the entries of the buckets from `first_bucket` on, in
+  // enumeration order, stopping at a group boundary once `at_least` were
+  // appended; returns the first bucket not listed.
+  uint32_t ListBuckets(uint32_t first_bucket, size_t at_least, std::vector<uint32_t>* out) const;
   KeyPlace PlaceOf(std::string_view key) const;
   ByteString& ValueForAt(std::string_view key, const KeyPlace& place);
   // The entry of `key`, or kNone; then `*free_slot`, when given, receives
@@ -254,6 +284,7 @@ class CMapStringToString {
 
   const text::LeadByteTable* rules_;
   uint64_t id_;  // identity for positions; unique in the process
+  uint64_t epoch_ = 0;  // counts Clear: entry storage before it is gone
   uint32_t bucket_count_ = kInitialBucketCount;
   size_t count_ = 0;
   uint32_t next_stamp_ = 1;
