@@ -27,6 +27,7 @@ install(FILES ${PROJECT_BINARY_DIR}/duduzuvez210Config.cmake
 
 # The pkg-config file names the prefix relative to its own directory.
 file(RELATIVE_PATH DZV_PC_TO_PREFIX /prefix/${DZV_PKGCONFIG_DIR} /prefix)
+string(REGEX REPLACE "/$" "" DZV_PC_TO_PREFIX "${DZV_PC_TO_PREFIX}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/duduzuvez210.pc.in
   ${PROJECT_BINARY_DIR}/duduzuvez210.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/duduzuvez210.pc DESTINATION ${DZV_PKGCONFIG_DIR})

@@ -328,6 +328,25 @@ TEST_F(DzvTest, ImportRefusesTextsWithoutItemsAndWarnsAtAZeroByte) {
   EXPECT_EQ(Dzv({"dict", "show", "--text", "z.dict"}).out, "a=1\nb=2\n");
 }
 
+TEST_F(DzvTest, ArgumentsInTheWrongOrderNeverReplaceAFile) {
+  Write("a.dict", Archive({{"k", "v"}}));
+  Write("a.txt", "x=1\r\n");
+  const std::string archive = Read("a.dict");
+  const Result export_over_archive = Dzv({"dict", "export", "a.dict", "a.dict"});
+  EXPECT_EQ(export_over_archive.status, 1);
+  EXPECT_THAT(export_over_archive.err, HasSubstr("a.dict: is a dictionary archive"));
+  const Result import_over_text = Dzv({"dict", "import", "a.txt", "a.txt"});
+  EXPECT_EQ(import_over_text.status, 1);
+  EXPECT_THAT(import_over_text.err, HasSubstr("a.txt: exists and is not a dictionary archive"));
+  const Result merge_over_text = Dzv({"dict", "merge", "a.dict", "a.dict", "a.txt"});
+  EXPECT_EQ(merge_over_text.status, 1);
+  EXPECT_EQ(Read("a.dict"), archive);
+  EXPECT_EQ(Read("a.txt"), "x=1\r\n");
+  // Replacing an archive with an archive is what import and merge are for.
+  EXPECT_EQ(Dzv({"dict", "import", "a.txt", "a.dict"}).status, 0);
+  EXPECT_EQ(Dzv({"dict", "show", "a.dict"}).out, "x=1\n");
+}
+
 TEST_F(DzvTest, ExportNamesItemsThatWillNotReadBack) {
   Write("a.dict", Archive({{"a=b", "c"}, {"line", "one\ntwo"}, {"fine", "x"}}));
   const Result r = Dzv({"dict", "export", "a.dict", "a.txt"});

@@ -63,6 +63,21 @@ void OpenArchive(int32_t dictionary, const std::string& path, IfMissing if_missi
   }
 }
 
+void RequireArchiveOrNothing(const std::string& path) {
+  if (!Exists(path)) return;
+  const ArchiveShape shape = ProbeArchive(path);
+  if (shape.opened && shape.damage.empty() && shape.end == shape.size) return;
+  throw Failure(path + ": exists and is not a dictionary archive; it is not replaced");
+}
+
+void RequireNoArchive(const std::string& path) {
+  if (!Exists(path)) return;
+  const ArchiveShape shape = ProbeArchive(path);
+  if (shape.opened && shape.size > 0 && shape.damage.empty() && shape.end == shape.size) {
+    throw Failure(path + ": is a dictionary archive; it is not replaced by a text");
+  }
+}
+
 void SaveArchive(int32_t dictionary, const std::string& path) {
   if (DictionarySave(dictionary, path.c_str())) return;
   std::string reason = WhyUnwritable(path);

@@ -30,6 +30,14 @@ void OpenArchive(int32_t dictionary, const std::string& path, IfMissing if_missi
 // only when every byte is written).
 void SaveArchive(int32_t dictionary, const std::string& path);
 
+// Guards against arguments given in the wrong order: throws Failure when a
+// file exists at path and is not a whole dictionary archive, so that a new
+// archive never replaces a text or any other file.
+void RequireArchiveOrNothing(const std::string& path);
+// The same for a text file about to be written: throws Failure when path
+// holds a whole dictionary archive.
+void RequireNoArchive(const std::string& path);
+
 }  // namespace dzv::cli
 
 #endif  // DZV_TOOLS_DZV_ARCHIVE_FILES_H_

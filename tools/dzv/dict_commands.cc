@@ -105,6 +105,7 @@ void WarnAboutLossyItems(const Dictionary& dictionary, const std::string& text_f
 int Export(const Args& args) {
   Dictionary dictionary;
   OpenArchive(dictionary.handle(), args[0], IfMissing::kFail, Purpose::kRead);
+  RequireNoArchive(args[1]);
   WarnAboutLossyItems(dictionary, args[1]);
   if (!DictionaryExport(dictionary.handle(), args[1].c_str())) {
     std::string reason = WhyUnwritable(args[1]);
@@ -153,6 +154,7 @@ int Import(const Args& args) {
                   " is left as it is");
   }
   if (!args.Has("--add")) {
+    RequireArchiveOrNothing(archive);
     SaveArchive(text_items.handle(), archive);
     Out(archive + ": " + Items(text_items.Count()) + " imported from " + text_file + "\n");
     return kExitOk;
@@ -175,6 +177,7 @@ int Merge(const Args& args) {
   Dictionary merged = Dictionary::Adopt(
       DictionaryMerge(first.handle(), second.handle(), prefix.empty() ? nullptr : prefix.c_str()));
   if (merged.handle() == 0) throw Failure("the library could not merge (out of memory)");
+  RequireArchiveOrNothing(args[2]);
   SaveArchive(merged.handle(), args[2]);
   Out(args[2] + ": " + Items(merged.Count()) + " merged from " + args[0] + " and " + args[1] +
       "\n");

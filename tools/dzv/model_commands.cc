@@ -73,15 +73,18 @@ int Stats(const Args& args) {
 int Outline(const Args& args) {
   const std::string& path = args[0];
   const bool numbers = args.Has("--line-numbers");
+  // With a progress bar on the terminal the outline waits for the end, so
+  // that the two do not mix.
+  const bool progress = ShowProgress(args, path);
   std::string text;
-  ReadModelLines(path, ShowProgress(args, path), [&](const ModelLine& line) {
+  ReadModelLines(path, progress, [&](const ModelLine& line) {
     if (!line.opens_object) return;
     if (numbers) text += std::to_string(line.number) + ": ";
     text.append(static_cast<size_t>(std::max<int64_t>(line.level_before, 0)) * 2, ' ');
     text += Visible(line.object_type);
     if (!line.quoted.empty()) text += " \"" + Visible(line.quoted) + "\"";
     text += "\n";
-    if (text.size() >= 1 << 16) {
+    if (!progress && text.size() >= 1 << 16) {
       Out(text);
       text.clear();
     }
