@@ -1,0 +1,155 @@
+#include "cli.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace dzv::cli {
+namespace {
+
+const Option* FindOption(std::span<const Option> options, std::string_view name) {
+  for (const Option& option : options) {
+    if (option.name == name) return &option;
+  }
+  return nullptr;
+}
+
+bool AsksForHelp(std::span<const std::string> words) {
+  for (const std::string& word : words) {
+    if (word == "--") return false;
+    if (word == "--help" || word == "-h") return true;
+  }
+  return false;
+}
+
+std::string UsageLine(const Family& family, const Command& command) {
+  std::string line = "dzv " + std::string(family.name) + " " + std::string(command.name);
+  if (!command.options.empty()) line += " [OPTIONS]";
+  if (!command.arguments.empty()) line += " " + std::string(command.arguments);
+  return line;
+}
+
+void PrintFamilyHelp(const Family& family) {
+  std::string text = "Usage: dzv " + std::string(family.name) + " COMMAND [ARGUMENTS]\n\n" +
+                     std::string(family.summary) + "\n";
+  if (!family.details.empty()) text += "\n" + std::string(family.details) + "\n";
+  text += "\nCommands:\n";
+  for (const Command& command : family.commands) {
+    std::string head = "  " + std::string(command.name);
+    if (!command.arguments.empty()) head += " " + std::string(command.arguments);
+    if (head.size() < 34) {
+      head.resize(34, ' ');
+    } else {
+      head += "\n" + std::string(34, ' ');
+    }
+    text += head + std::string(command.summary) + "\n";
+  }
+  text += "\nRun 'dzv " + std::string(family.name) + " COMMAND --help' for one command.\n";
+  Out(text);
+}
+
+void PrintCommandHelp(const Family& family, const Command& command) {
+  std::string text = "Usage: " + UsageLine(family, command) + "\n\n" +
+                     std::string(command.summary) + "\n";
+  if (!command.details.empty()) text += "\n" + std::string(command.details) + "\n";
+  text += "\nOptions:\n";
+  for (const Option& option : command.options) {
+    std::string head = "  " + std::string(option.name);
+    if (!option.placeholder.empty()) head += " " + std::string(option.placeholder);
+    head.resize(std::max<size_t>(head.size() + 2, 22), ' ');
+    text += head + std::string(option.help) + "\n";
+  }
+  text += "  --help              show this help\n";
+  Out(text);
+}
+
+}  // namespace
+
+Args::Args(std::span<const std::string> words, std::span<const Option> options) {
+  bool options_ended = false;
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    if (options_ended || word.size() < 2 || word[0] != '-') {
+      positional_.push_back(word);
+      continue;
+    }
+    if (word == "--") {
+      options_ended = true;
+      continue;
+    }
+    const size_t equals = word.find('=');
+    const std::string name = word.substr(0, equals);
+    const Option* option = FindOption(options, name);
+    if (option == nullptr) throw UsageError("unknown option '" + name + "'");
+    std::string value;
+    if (option->placeholder.empty()) {
+      if (equals != std::string::npos) throw UsageError(name + " takes no value");
+    } else if (equals != std::string::npos) {
+      value = word.substr(equals + 1);
+    } else if (i + 1 < words.size()) {
+      value = words[++i];
+    } else {
+      throw UsageError(name + " needs a value (" + std::string(option->placeholder) + ")");
+    }
+    given_.emplace_back(name, std::move(value));
+  }
+}
+
+bool Args::Has(std::string_view option) const {
+  return std::any_of(given_.begin(), given_.end(),
+                     [&](const auto& given) { return given.first == option; });
+}
+
+std::string Args::Value(std::string_view option, std::string_view fallback) const {
+  for (auto it = given_.rbegin(); it != given_.rend(); ++it) {
+    if (it->first == option) return it->second;
+  }
+  return std::string(fallback);
+}
+
+int RunFamily(const Family& family, std::span<const std::string> words) {
+  if (words.empty()) {
+    Note("dzv " + std::string(family.name) + ": a command is missing");
+    Note("Try 'dzv " + std::string(family.name) + " --help'.");
+    return kExitUsage;
+  }
+  if (words[0] == "--help" || words[0] == "-h") {
+    PrintFamilyHelp(family);
+    return kExitOk;
+  }
+  const auto command = std::find_if(family.commands.begin(), family.commands.end(),
+                                    [&](const Command& c) { return c.name == words[0]; });
+  if (command == family.commands.end()) {
+    Note("dzv " + std::string(family.name) + ": unknown command '" + words[0] + "'");
+    Note("Try 'dzv " + std::string(family.name) + " --help'.");
+    return kExitUsage;
+  }
+  const std::span<const std::string> rest = words.subspan(1);
+  if (AsksForHelp(rest)) {
+    PrintCommandHelp(family, *command);
+    return kExitOk;
+  }
+  try {
+    const Args args(rest, command->options);
+    if (args.size() < command->min_arguments) throw UsageError("too few arguments");
+    if (args.size() > command->max_arguments) {
+      throw UsageError("unexpected argument '" + args[command->max_arguments] + "'");
+    }
+    return command->run(args);
+  } catch (const UsageError& error) {
+    Note("dzv " + std::string(family.name) + " " + std::string(command->name) + ": " +
+         error.what());
+    Note("Usage: " + UsageLine(family, *command));
+    Note("Try 'dzv " + std::string(family.name) + " " + std::string(command->name) +
+         " --help'.");
+    return kExitUsage;
+  }
+}
+
+void Out(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
+
+void Note(std::string_view message) {
+  std::fwrite(message.data(), 1, message.size(), stderr);
+  std::fputc('\n', stderr);
+}
+
+}  // namespace dzv::cli

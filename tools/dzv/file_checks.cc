@@ -1,0 +1,63 @@
+#include "file_checks.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace dzv::cli {
+namespace {
+
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+}  // namespace
+
+bool Exists(const std::string& path) {
+  struct stat facts;
+  return stat(path.c_str(), &facts) == 0;
+}
+
+std::string WhyUnreadable(const std::string& path) {
+  struct stat facts;
+  if (stat(path.c_str(), &facts) != 0) {
+    return errno == ENOENT ? "no such file" : std::strerror(errno);
+  }
+  if (S_ISDIR(facts.st_mode)) return "is a directory, not a file";
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::strerror(errno);
+  close(fd);
+  return {};
+}
+
+std::string WhyUnwritable(const std::string& path) {
+  struct stat facts;
+  if (stat(path.c_str(), &facts) == 0) {
+    if (S_ISDIR(facts.st_mode)) return "is a directory, not a file";
+    if (access(path.c_str(), W_OK) != 0) return std::strerror(errno);
+  }
+  const std::string directory = DirectoryOf(path);
+  if (stat(directory.c_str(), &facts) != 0) {
+    return "the directory '" + directory + "' " +
+           (errno == ENOENT ? std::string("does not exist") : std::strerror(errno));
+  }
+  if (!S_ISDIR(facts.st_mode)) return "'" + directory + "' is not a directory";
+  if (access(directory.c_str(), W_OK | X_OK) != 0) {
+    return "no new file can be made in '" + directory + "': " + std::strerror(errno);
+  }
+  return {};
+}
+
+bool SavedByReplacing(const std::string& path) {
+  struct stat facts;
+  if (stat(path.c_str(), &facts) == 0 && !S_ISREG(facts.st_mode)) return false;
+  return access(DirectoryOf(path).c_str(), W_OK | X_OK) == 0;
+}
+
+}  // namespace dzv::cli

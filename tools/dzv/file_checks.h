@@ -1,0 +1,28 @@
+// What dzv finds out about a file by itself, to explain a failure that the
+// library reports only as 0.
+#ifndef DZV_TOOLS_DZV_FILE_CHECKS_H_
+#define DZV_TOOLS_DZV_FILE_CHECKS_H_
+
+#include <string>
+
+namespace dzv::cli {
+
+// True when something (of any kind) exists at path, links followed.
+bool Exists(const std::string& path);
+
+// Why the file cannot be read ("no such file", "is a directory",
+// "Permission denied", ...), or empty when it can be opened for reading.
+std::string WhyUnreadable(const std::string& path);
+
+// Why a file cannot be written at path ("is a directory", "the directory
+// 'x' does not exist", "Permission denied", ...), or empty when nothing
+// speaks against it.
+std::string WhyUnwritable(const std::string& path);
+
+// True when path names a regular file (or nothing) in a directory where a
+// new file can be made: a failed save there leaves the old file as it was.
+bool SavedByReplacing(const std::string& path);
+
+}  // namespace dzv::cli
+
+#endif  // DZV_TOOLS_DZV_FILE_CHECKS_H_

@@ -1,0 +1,37 @@
+#include "progress.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace dzv::cli {
+namespace {
+
+constexpr int kWidth = 40;
+constexpr uint64_t kLargeFile = 1 << 20;
+
+}  // namespace
+
+Progress::Progress(std::string label, uint64_t total, bool enabled)
+    : label_(std::move(label)), total_(total), enabled_(enabled) {
+  Update(0);
+}
+
+Progress::~Progress() {
+  if (shown_ >= 0) std::fprintf(stderr, "\r%*s\r", kWidth + 10 + static_cast<int>(label_.size()), "");
+}
+
+void Progress::Update(uint64_t done) {
+  if (!enabled_) return;
+  const int percent = total_ == 0 ? 100 : static_cast<int>(done * 100 / total_);
+  if (percent == shown_) return;
+  shown_ = percent;
+  const int filled = percent * kWidth / 100;
+  std::fprintf(stderr, "\r%s [%.*s%*s] %3d%%", label_.c_str(), filled,
+               "########################################", kWidth - filled, "", percent);
+  std::fflush(stderr);
+}
+
+bool ProgressWanted(uint64_t size) { return size >= kLargeFile && isatty(STDERR_FILENO) == 1; }
+
+}  // namespace dzv::cli
