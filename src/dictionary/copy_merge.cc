@@ -17,30 +17,33 @@ int32_t DictionaryCopy(DictionaryTable& table, int32_t source,
   CMapStringToString* to = table.Get(destination);
   if (from == nullptr || to == nullptr) return 0;
   const text::LeadByteTable& rules = text::ProcessLeadBytes();
-  // When `from` is `to`, the views below point into the map being written.
-  // That stays sound: every key is then present, so no store inserts (the
-  // walk's position stays valid), and each value is read in full before the
-  // store that replaces it.
   // Plain items are stored in batches; a list item first sets the batch, so
   // that it merges with the destination's value as stored so far.
   CMapStringToString::BatchWriter batch(*to);
-  CMapStringToString::Position pos = from->Start();
-  std::string_view key, value;
   std::string merged;
-  while (from->Next(pos, &key, &value)) {
-    if (!PrefixMatch(key, prefix)) continue;
-    if (IsListKey(rules, key)) {
-      batch.Flush();
-      const ByteString* current = to->FindValue(key);
-      if (current != nullptr && !current->empty()) {
-        merged = MergeList(rules, value, current->view());
-        to->Set(key, merged);
-        continue;
-      }
-      to->Set(key, value);
-      continue;
+  auto copy = [&](std::string_view key, std::string_view value) {
+    if (!PrefixMatch(key, prefix)) return;
+    if (!IsListKey(rules, key)) {
+      batch.Add(key, value);
+      return;
     }
-    batch.Add(key, value);
+    batch.Flush();
+    const ByteString* current = to->FindValue(key);
+    if (current != nullptr && !current->empty()) {
+      merged = MergeList(rules, value, current->view());
+      to->Set(key, merged);
+    } else {
+      to->Set(key, value);
+    }
+  };
+  if (from != to) {
+    from->ForEachReadAhead(copy);
+  } else {
+    // Copying onto itself: the views point into the map being written. That
+    // stays sound with the plain walk: every key is present, so no store
+    // inserts, and each value is read in full before the store that
+    // replaces it.
+    from->ForEach(copy);
   }
   batch.Flush();
   return 1;
@@ -53,6 +56,16 @@ int32_t DictionaryMerge(DictionaryTable& table, int32_t first, int32_t second,
   if (table.Get(first) == nullptr || table.Get(second) == nullptr) return 0;
   const int32_t merged = DictionaryNew(table, "MERGE");
   try {
+    // Sized once for every item that can arrive, so that filling the new
+    // dictionary never rebuilds its index. Counting is a walk of the keys in
+    // memory order, much cheaper than a rebuild.
+    size_t arriving = 0;
+    for (int32_t source : {first, second}) {
+      table.Get(source)->ForEachUnordered([&](std::string_view key, std::string_view) {
+        if (PrefixMatch(key, prefix)) ++arriving;
+      });
+    }
+    table.Get(merged)->Reserve(arriving);
     if (DictionaryCopy(table, first, merged, prefix) == 1 &&
         DictionaryCopy(table, second, merged, prefix) == 1) {
       return merged;

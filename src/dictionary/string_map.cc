@@ -258,7 +258,7 @@ void CMapStringToString::SetBatch(const KeyValue* items, size_t n) {
   // Each pair is set exactly as Set would, in order; only the memory that
   // later pairs will touch (their index slot and the head of their chain)
   // is requested early, so that many cache misses are under way at once.
-  constexpr size_t kAhead = 8;
+  constexpr size_t kAhead = 16;
   constexpr size_t kWindow = 64;
   KeyPlace places[kWindow];
   if (heads_.empty()) heads_.assign(bucket_count_, kNone);

@@ -99,7 +99,7 @@ int32_t ProfileEntryEnumerate(DictionaryTable& table, int32_t user,
   if (merged == 0) return 0;
   DictionaryHolder release(table, merged);
   char* out = buffer;
-  table.Get(merged)->ForEach([&](std::string_view key, std::string_view) {
+  table.Get(merged)->ForEachReadAhead([&](std::string_view key, std::string_view) {
     const std::string_view entry = key.substr(prefix.size());
     if (!entry.empty()) std::memcpy(out, entry.data(), entry.size());
     out += entry.size();
@@ -122,7 +122,7 @@ int32_t ProfileSectionDelete(DictionaryTable& table, int32_t handle,
   std::string rebuilt;  // each key followed by a zero byte
   std::vector<size_t> starts;
   bool too_long = false;
-  map->ForEach([&](std::string_view key, std::string_view) {
+  map->ForEachReadAhead([&](std::string_view key, std::string_view) {
     if (too_long || !dict::PrefixMatch(key, prefix.c_str())) return;
     ProfileKey again;
     if (!ProfileKey::Build(section, key.substr(prefix.size()), &again)) {
