@@ -8,14 +8,7 @@ target_compile_definitions(dzv_tests PRIVATE
   DZV_REGISTRY_WRITER_PATH="$<TARGET_FILE:dzv_registry_writer>")
 
 set(_dzv_registry_home ${CMAKE_CURRENT_BINARY_DIR}/registry-home)
-if(VALGRIND AND NOT DZV_SANITIZE)
-  add_test(NAME registry.unload_closes_database
-           COMMAND ${VALGRIND} --quiet --leak-check=full --show-leak-kinds=all
-                   --errors-for-leak-kinds=all --error-exitcode=1
-                   $<TARGET_FILE:dzv_registry_writer> Software\\DzvUnload v 20)
-else()
-  add_test(NAME registry.unload_closes_database
-           COMMAND dzv_registry_writer Software\\DzvUnload v 20)
-endif()
+add_test(NAME registry.unload_closes_database
+         COMMAND ${DZV_MEMCHECK} $<TARGET_FILE:dzv_registry_writer> Software\\DzvUnload v 20)
 set_tests_properties(registry.unload_closes_database PROPERTIES
   ENVIRONMENT "XDG_CONFIG_HOME=${_dzv_registry_home}")

@@ -172,7 +172,9 @@ class LinuxClipboard final : public Clipboard {
 
   void Release() {
     for (MemoryHandle block : handed_out_) FreeBlock(block);
-    handed_out_.clear();
+    // Nothing stays allocated between two openings: the instance lives as
+    // long as the process.
+    std::vector<MemoryHandle>().swap(handed_out_);
     close(lock_fd_);  // releases the lock
     close(dir_fd_);
     lock_fd_ = dir_fd_ = -1;
