@@ -3,7 +3,6 @@
 // and is killed (SIGKILL) at moments drawn from a fixed seed. After every
 // kill each file opens as the one content or the other, byte for byte.
 // Temporaries that a killed writer leaves behind are counted, not failed.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -27,18 +26,6 @@ namespace dzv::testing {
 namespace {
 
 using State = std::map<std::string, std::string>;
-
-std::set<std::string> Listing(const std::string& dir) {
-  std::set<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      const std::string name = e->d_name;
-      if (name != "." && name != "..") names.insert(name);
-    }
-    closedir(d);
-  }
-  return names;
-}
 
 // Two contents of equal item count and near-equal size, so that neither
 // could pass for a piece of the other.

@@ -3,7 +3,6 @@
 // a file size limit (RLIMIT_FSIZE), and /dev/full. A write that does not fit
 // gives 0 and keeps the file that was there, leaves no temporary and takes
 // no space; a smaller one then fits again.
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
@@ -26,18 +25,6 @@
 
 namespace dzv::testing {
 namespace {
-
-std::set<std::string> Listing(const std::string& dir) {
-  std::set<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      const std::string name = e->d_name;
-      if (name != "." && name != "..") names.insert(name);
-    }
-    closedir(d);
-  }
-  return names;
-}
 
 std::string Errno(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 

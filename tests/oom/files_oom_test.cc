@@ -4,7 +4,6 @@
 // that was there exactly as it was (and no temporary beside it), and leaves
 // the dictionary in a state that the call's stores can leave when they stop
 // at their first failure.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -19,18 +18,6 @@
 
 namespace dzv::testing {
 namespace {
-
-std::set<std::string> Listing(const std::string& dir) {
-  std::set<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      const std::string name = e->d_name;
-      if (name != "." && name != "..") names.insert(name);
-    }
-    closedir(d);
-  }
-  return names;
-}
 
 void Report(const char* what, int64_t attempts) {
   ::testing::Test::RecordProperty(what, static_cast<int>(attempts));

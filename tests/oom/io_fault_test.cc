@@ -4,7 +4,6 @@
 // failed run gives 0, releases every byte of memory and every file it took,
 // leaves no temporary and leaves the file that was there as it was; the
 // dictionary holds what the call's contract allows.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -25,18 +24,6 @@ namespace {
 
 using platform::FileStatus;
 using platform::ScopedService;
-
-std::set<std::string> Listing(const std::string& dir) {
-  std::set<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      const std::string name = e->d_name;
-      if (name != "." && name != "..") names.insert(name);
-    }
-    closedir(d);
-  }
-  return names;
-}
 
 // About 2.4 MB: more than two buffers' worth for every reader and writer.
 const Stores& Large() {
