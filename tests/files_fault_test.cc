@@ -2,7 +2,6 @@
 // the platform or of memory, injected one call at a time, leaves the old file
 // as it was, no temporary behind and no file open. Also the targets that are
 // written in place (devices, pipes) and the ones reached through links.
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -24,18 +23,6 @@ namespace {
 
 using platform::FileStatus;
 using platform::ScopedService;
-
-std::set<std::string> Listing(const std::string& dir) {
-  std::set<std::string> names;
-  DIR* d = opendir(dir.c_str());
-  if (d == nullptr) return names;
-  while (dirent* e = readdir(d)) {
-    const std::string name = e->d_name;
-    if (name != "." && name != "..") names.insert(name);
-  }
-  closedir(d);
-  return names;
-}
 
 struct stat StatOf(const std::string& path) {
   struct stat st = {};

@@ -1,5 +1,6 @@
 #include "test_util.h"
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -84,6 +85,18 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 bool FileExists(const std::string& path) {
   std::error_code ec;
   return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+std::set<std::string> Listing(const std::string& dir) {
+  std::set<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d)) {
+      const std::string name = e->d_name;
+      if (name != "." && name != "..") names.insert(name);
+    }
+    closedir(d);
+  }
+  return names;
 }
 
 }  // namespace dzv::testing

@@ -3,6 +3,7 @@
 #define DZV_TESTS_TEST_UTIL_H_
 
 #include <initializer_list>
+#include <set>
 #include <string>
 
 namespace dzv::testing {
@@ -37,6 +38,9 @@ class TempDir {
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+// The names in a directory, without "." and ".."; empty when it cannot be
+// read.
+std::set<std::string> Listing(const std::string& dir);
 
 }  // namespace dzv::testing
 

@@ -1,5 +1,6 @@
 #include "dictionary/attribute.h"
 
+#include <new>
 #include <string>
 
 #include "dictionary/items.h"
@@ -13,13 +14,11 @@ std::string_view AttributeItemName(std::string_view attribute) {
   return attribute;
 }
 
-int32_t DictionaryAttributeGet(const DictionaryTable& table, int32_t handle,
-                               const char* key, const char* attribute,
-                               char* output) {
-  const CMapStringToString* map = table.Get(handle);
-  if (map == nullptr || key == nullptr || attribute == nullptr ||
-      output == nullptr)
-    return 0;
+namespace {
+
+// The lookup itself, for a valid dictionary and non-null pointers.
+int32_t Lookup(const CMapStringToString* map, const char* key,
+               const char* attribute, char* output) {
   const std::string_view name(attribute);
 
   if (const ByteString* item = map->FindValue(key); item != nullptr) {
@@ -50,6 +49,24 @@ int32_t DictionaryAttributeGet(const DictionaryTable& table, int32_t handle,
   }
   CopyOut({}, output);
   return 0;
+}
+
+}  // namespace
+
+int32_t DictionaryAttributeGet(const DictionaryTable& table, int32_t handle,
+                               const char* key, const char* attribute,
+                               char* output) {
+  const CMapStringToString* map = table.Get(handle);
+  if (map == nullptr || key == nullptr || attribute == nullptr ||
+      output == nullptr)
+    return 0;
+  try {
+    return Lookup(map, key, attribute, output);
+  } catch (const std::bad_alloc&) {
+    // Like any other miss: the caller finds the empty string.
+    CopyOut({}, output);
+    return 0;
+  }
 }
 
 }  // namespace dzv::dict

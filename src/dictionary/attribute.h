@@ -26,8 +26,8 @@ std::string_view AttributeItemName(std::string_view attribute);
 
 // Writes the attribute's value to `output` and returns 1 when it was found
 // (also when it is empty); writes the empty string and returns 0 when it was
-// not. An invalid handle, or a null pointer, returns 0 and writes nothing.
-// Throws std::bad_alloc.
+// not, and also when memory runs out. An invalid handle, or a null pointer,
+// returns 0 and writes nothing.
 int32_t DictionaryAttributeGet(const DictionaryTable& table, int32_t handle,
                                const char* key, const char* attribute,
                                char* output);
