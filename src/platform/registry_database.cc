@@ -14,7 +14,6 @@ namespace dzv::platform::registry_db {
 namespace {
 
 constexpr int kSchemaVersion = 1;
-// How long a call waits for another process's write before it gives up.
 
 constexpr const char kSchema[] = R"sql(
 CREATE TABLE IF NOT EXISTS reg_key(
