@@ -139,13 +139,16 @@ int Database::Configure() {
   // another program's database is left exactly as it was, and opening a
   // registry takes no write lock, so that reads go on while another process
   // writes.
+  // The version and the schema are read in one read transaction, so that
+  // another process creating the schema meanwhile is seen whole or not at all.
   Contents contents;
-  int rc = Inspect(&contents);
+  int rc = ExecText(db_, "BEGIN");
+  if (rc != SQLITE_OK) return rc;
+  rc = Inspect(&contents);
+  ExecText(db_, rc == SQLITE_OK ? "COMMIT" : "ROLLBACK");
   if (rc != SQLITE_OK) return rc;
   if (contents == Contents::kForeign) return SQLITE_NOTADB;
-  std::string mode;
-  rc = sqlite3_exec(db_, "PRAGMA journal_mode", &Database::FirstColumn, &mode, nullptr);
-  if (rc == SQLITE_OK && mode != "wal") rc = ExecText(db_, "PRAGMA journal_mode=WAL");
+  rc = UseWal();
   if (rc == SQLITE_OK) rc = ExecText(db_, "PRAGMA synchronous=FULL");
   if (rc != SQLITE_OK || contents == Contents::kRegistry) return rc;
 
@@ -169,6 +172,28 @@ int Database::Configure() {
   if (rc == SQLITE_OK) return ExecText(db_, "COMMIT");
   ExecText(db_, "ROLLBACK");
   return rc;
+}
+
+// Switching a file to WAL mode needs it to itself for a moment, and SQLite
+// refuses at once, without waiting, when waiting could deadlock with another
+// connection (several processes opening a new registry together do that), so
+// the switch is tried again until the busy timeout. A file already in WAL
+// mode is left as it is.
+int Database::UseWal() {
+  const auto start = std::chrono::steady_clock::now();
+  while (true) {
+    std::string mode;
+    int rc = sqlite3_exec(db_, "PRAGMA journal_mode", &Database::FirstColumn, &mode, nullptr);
+    if (rc == SQLITE_OK && mode != "wal") {
+      rc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", &Database::FirstColumn, &mode, nullptr);
+    }
+    if (rc == SQLITE_OK && mode == "wal") return SQLITE_OK;
+    if (rc != SQLITE_OK && (rc & 0xFF) != SQLITE_BUSY) return rc;
+    if (std::chrono::steady_clock::now() - start >= busy_timeout_) {
+      return rc != SQLITE_OK ? rc : SQLITE_BUSY;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 int Database::FirstColumn(void* out, int, char** values, char**) {

@@ -148,6 +148,7 @@ class Database {
   enum class Contents { kEmpty, kRegistry, kForeign };
   int Configure();
   int Inspect(Contents* contents);
+  int UseWal();
   static int FirstColumn(void* out, int columns, char** values, char** names);
   static int OnBusy(void* self, int count);
 
