@@ -358,6 +358,28 @@ pid_t StartWriter(const std::string& config_home, const std::string& prefix, int
   return pid;
 }
 
+// Processes that find no registry yet all make it at once: each must see
+// either no registry or the whole of one, and none may fail for it.
+TEST(RegistryProcesses, ProcessesThatCreateTheRegistryTogetherAllSucceed) {
+  constexpr int kRounds = 6;
+  constexpr int kWriters = 12;
+  for (int round = 0; round < kRounds; ++round) {
+    TempDir home;
+    std::vector<pid_t> pids;
+    for (int w = 0; w < kWriters; ++w) {
+      pids.push_back(StartWriter(home.path(), "p" + std::to_string(w) + "-", 2));
+      ASSERT_GT(pids.back(), 0);
+    }
+    int failed = 0;
+    for (pid_t pid : pids) {
+      int status = 0;
+      ASSERT_EQ(waitpid(pid, &status, 0), pid);
+      if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ++failed;
+    }
+    EXPECT_EQ(failed, 0) << "round " << round << ": writers failed on a registry made at once";
+  }
+}
+
 TEST(RegistryProcesses, EightWritersLoseNothing) {
   constexpr int kWriters = 8;
   constexpr int kValuesEach = 500;

@@ -14,8 +14,6 @@ namespace dzv::platform::registry_db {
 namespace {
 
 constexpr int kSchemaVersion = 1;
-// How long a call waits for another process's write before it gives up.
-constexpr auto kBusyTimeout = std::chrono::seconds(10);
 
 constexpr const char kSchema[] = R"sql(
 CREATE TABLE IF NOT EXISTS reg_key(
@@ -137,19 +135,29 @@ int Database::Configure() {
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_busy_handler(db_, &Database::OnBusy, this);
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-  int rc = ExecText(db_, "PRAGMA journal_mode=WAL");
-  if (rc == SQLITE_OK) rc = ExecText(db_, "PRAGMA synchronous=FULL");
-  if (rc == SQLITE_OK) rc = ExecText(db_, "BEGIN IMMEDIATE");
+  // Nothing is written before the file is known to be a registry or empty:
+  // another program's database is left exactly as it was, and opening a
+  // registry takes no write lock, so that reads go on while another process
+  // writes.
+  // The version and the schema are read in one read transaction, so that
+  // another process creating the schema meanwhile is seen whole or not at all.
+  Contents contents;
+  int rc = ExecText(db_, "BEGIN");
   if (rc != SQLITE_OK) return rc;
-  int version = -1;
-  rc = sqlite3_exec(
-      db_, "PRAGMA user_version",
-      [](void* out, int, char** values, char**) {
-        *static_cast<int*>(out) = values[0] != nullptr ? std::atoi(values[0]) : -1;
-        return 0;
-      },
-      &version, nullptr);
-  if (rc == SQLITE_OK && version == 0) {
+  rc = Inspect(&contents);
+  ExecText(db_, rc == SQLITE_OK ? "COMMIT" : "ROLLBACK");
+  if (rc != SQLITE_OK) return rc;
+  if (contents == Contents::kForeign) return SQLITE_NOTADB;
+  rc = UseWal();
+  if (rc == SQLITE_OK) rc = ExecText(db_, "PRAGMA synchronous=FULL");
+  if (rc != SQLITE_OK || contents == Contents::kRegistry) return rc;
+
+  // A new file: make the schema, unless another process did meanwhile.
+  rc = ExecText(db_, "BEGIN IMMEDIATE");
+  if (rc != SQLITE_OK) return rc;
+  rc = Inspect(&contents);
+  if (rc == SQLITE_OK && contents == Contents::kForeign) rc = SQLITE_NOTADB;
+  if (rc == SQLITE_OK && contents == Contents::kEmpty) {
     rc = ExecText(db_, kSchema);
     for (const RootKey& root : kRootKeys) {
       if (rc != SQLITE_OK) break;
@@ -160,12 +168,66 @@ int Database::Configure() {
     if (rc == SQLITE_OK) {
       rc = ExecText(db_, "PRAGMA user_version=" + std::to_string(kSchemaVersion));
     }
-  } else if (rc == SQLITE_OK && version != kSchemaVersion) {
-    rc = SQLITE_NOTADB;  // a file of another program, or of a later version
   }
   if (rc == SQLITE_OK) return ExecText(db_, "COMMIT");
   ExecText(db_, "ROLLBACK");
   return rc;
+}
+
+// Switching a file to WAL mode needs it to itself for a moment, and SQLite
+// refuses at once, without waiting, when waiting could deadlock with another
+// connection (several processes opening a new registry together do that), so
+// the switch is tried again until the busy timeout. A file already in WAL
+// mode is left as it is.
+int Database::UseWal() {
+  const auto start = std::chrono::steady_clock::now();
+  while (true) {
+    std::string mode;
+    int rc = sqlite3_exec(db_, "PRAGMA journal_mode", &Database::FirstColumn, &mode, nullptr);
+    if (rc == SQLITE_OK && mode != "wal") {
+      rc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", &Database::FirstColumn, &mode, nullptr);
+    }
+    if (rc == SQLITE_OK && mode == "wal") return SQLITE_OK;
+    if (rc != SQLITE_OK && (rc & 0xFF) != SQLITE_BUSY) return rc;
+    if (std::chrono::steady_clock::now() - start >= busy_timeout_) {
+      return rc != SQLITE_OK ? rc : SQLITE_BUSY;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+int Database::FirstColumn(void* out, int, char** values, char**) {
+  *static_cast<std::string*>(out) = values[0] != nullptr ? values[0] : "";
+  return 0;
+}
+
+// A registry holds exactly the registry's tables and index (SQLite's own
+// objects aside) and carries its schema version; an empty database is a new
+// file. Anything else belongs to someone else.
+int Database::Inspect(Contents* contents) {
+  std::string version;
+  int rc = sqlite3_exec(db_, "PRAGMA user_version", &Database::FirstColumn, &version, nullptr);
+  if (rc != SQLITE_OK) return rc;
+  std::string objects;
+  rc = sqlite3_exec(
+      db_,
+      "SELECT type || ' ' || name FROM sqlite_master "
+      "WHERE name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name",
+      [](void* out, int, char** values, char**) {
+        *static_cast<std::string*>(out) += std::string(values[0] != nullptr ? values[0] : "") + ";";
+        return 0;
+      },
+      &objects, nullptr);
+  if (rc != SQLITE_OK) return rc;
+  if (version == "0" && objects.empty()) {
+    *contents = Contents::kEmpty;
+  } else if (version == std::to_string(kSchemaVersion) &&
+             objects == "table reg_key;table reg_value;index reg_value_order;") {
+    *contents = Contents::kRegistry;
+  } else {
+    *contents = Contents::kForeign;
+  }
+  return SQLITE_OK;
 }
 
 // Waits for another connection's transaction: short sleeps at first, as a
@@ -174,7 +236,7 @@ int Database::OnBusy(void* self, int count) {
   auto* db = static_cast<Database*>(self);
   const auto now = std::chrono::steady_clock::now();
   if (count == 0) db->busy_since_ = now;
-  if (now - db->busy_since_ >= kBusyTimeout) return 0;
+  if (now - db->busy_since_ >= db->busy_timeout_) return 0;
   const int micros = count < 10 ? 50 * (count + 1) : (count < 100 ? 1000 : 5000);
   std::this_thread::sleep_for(std::chrono::microseconds(micros));
   return 1;

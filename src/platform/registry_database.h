@@ -81,9 +81,16 @@ class Database {
   // Opens the file at `path` unless this process has it open already:
   // creates it with mode 0600 (and missing directories with mode 0700),
   // sets WAL mode and full synchronisation, and makes the schema when the
-  // file is new. A file that is not a registry of this schema is refused.
+  // file is new (empty). A file that is not a registry of this schema is
+  // refused, and nothing is written to it; opening an existing registry
+  // writes nothing and takes no write lock.
+
   int32_t Open(const std::string& path);
   void Close();
+
+  // How long a call waits for another connection's transaction before it
+  // gives up with kErrorBusy: ten seconds unless changed.
+  void set_busy_timeout(std::chrono::milliseconds timeout) { busy_timeout_ = timeout; }
 
   int64_t LastInsertId() const { return sqlite3_last_insert_rowid(db_); }
   int Changes() const { return sqlite3_changes(db_); }
@@ -138,7 +145,11 @@ class Database {
  private:
   sqlite3_stmt* Prepared(Sql sql, int* rc);
   int32_t Exec(Sql sql);
+  enum class Contents { kEmpty, kRegistry, kForeign };
   int Configure();
+  int Inspect(Contents* contents);
+  int UseWal();
+  static int FirstColumn(void* out, int columns, char** values, char** names);
   static int OnBusy(void* self, int count);
 
   sqlite3* db_ = nullptr;
@@ -146,6 +157,7 @@ class Database {
   uint64_t own_commits_ = 0;
   std::array<sqlite3_stmt*, kSqlCount> statements_{};
   std::chrono::steady_clock::time_point busy_since_;
+  std::chrono::steady_clock::duration busy_timeout_ = std::chrono::seconds(10);
 };
 
 }  // namespace dzv::platform::registry_db

@@ -111,6 +111,11 @@ class SqliteRegistry::Store {
     }
   }
 
+  void SetBusyTimeout(std::chrono::milliseconds timeout) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    db_.set_busy_timeout(timeout);
+  }
+
   void Close() {
     std::lock_guard<std::mutex> lock(mutex_);
     db_.Close();
@@ -409,6 +414,10 @@ void SqliteRegistry::Close(bool for_good) {
   } else {
     store_->Close();
   }
+}
+
+void SqliteRegistry::SetBusyTimeoutForTesting(std::chrono::milliseconds timeout) {
+  if (store_ != nullptr) store_->SetBusyTimeout(timeout);
 }
 
 const std::string& SqliteRegistry::path() const {

@@ -17,6 +17,7 @@
 #ifndef DZV_PLATFORM_REGISTRY_SQLITE_H_
 #define DZV_PLATFORM_REGISTRY_SQLITE_H_
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -59,6 +60,11 @@ class SqliteRegistry final : public Registry {
   // freed and later calls fail with kErrorCantOpen.
   // REQUIRES: when `for_good`, no other call is under way.
   void Close(bool for_good);
+
+  // How long a call waits for another process's transaction before it fails
+  // with kErrorBusy (ten seconds unless changed); for tests, which cannot
+  // wait that long for every case.
+  void SetBusyTimeoutForTesting(std::chrono::milliseconds timeout);
 
   // The database file; empty after Close(true).
   const std::string& path() const;

@@ -42,6 +42,10 @@ void OpenArchive(int32_t dictionary, const std::string& path, IfMissing if_missi
     DictionaryClear(dictionary);
     return;
   }
+  // The library would wait forever on a FIFO, or read a device without end.
+  if (const std::string unreadable = WhyUnreadable(path); !unreadable.empty()) {
+    throw Failure(path + ": " + unreadable);
+  }
   if (!DictionaryOpen(dictionary, path.c_str())) {
     throw Failure(ExplainOpenFailure(path, DictionaryItemCount(dictionary)));
   }

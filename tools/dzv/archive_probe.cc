@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "file_checks.h"
+
 namespace dzv::cli {
 namespace {
 
@@ -85,6 +87,7 @@ bool SkipString(FieldReader& reader, const std::string& what, std::string* damag
 
 ArchiveShape ProbeArchive(const std::string& path) {
   ArchiveShape shape;
+  if (!IsRegularFile(path)) return shape;  // opening a FIFO would wait for a writer
   std::ifstream file(path, std::ios::binary);
   if (!file) return shape;
   shape.opened = true;

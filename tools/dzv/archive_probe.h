@@ -22,6 +22,7 @@ struct ArchiveShape {
   std::string damage;
 };
 
+// Only a regular file is opened; anything else comes back not `opened`.
 ArchiveShape ProbeArchive(const std::string& path);
 
 }  // namespace dzv::cli

@@ -137,6 +137,9 @@ void WarnAboutZeroByte(const std::string& path) {
 
 // Imports the text file into the dictionary, explaining a failure.
 void ImportText(int32_t dictionary, const std::string& path) {
+  if (const std::string unreadable = WhyUnreadable(path); !unreadable.empty()) {
+    throw Failure(path + ": " + unreadable);
+  }
   if (DictionaryImport(dictionary, path.c_str())) return;
   const std::string reason = WhyUnreadable(path);
   throw Failure(path + ": " + (reason.empty() ? "could not be read whole (out of memory?)"

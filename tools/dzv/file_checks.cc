@@ -30,6 +30,10 @@ std::string WhyUnreadable(const std::string& path) {
     return errno == ENOENT ? "no such file" : std::strerror(errno);
   }
   if (S_ISDIR(facts.st_mode)) return "is a directory, not a file";
+  if (S_ISFIFO(facts.st_mode)) return "is a FIFO (named pipe), not a regular file";
+  if (S_ISSOCK(facts.st_mode)) return "is a socket, not a regular file";
+  if (S_ISCHR(facts.st_mode) || S_ISBLK(facts.st_mode)) return "is a device, not a regular file";
+  if (!S_ISREG(facts.st_mode)) return "is not a regular file";
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::strerror(errno);
   close(fd);
@@ -52,6 +56,11 @@ std::string WhyUnwritable(const std::string& path) {
     return "no new file can be made in '" + directory + "': " + std::strerror(errno);
   }
   return {};
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat facts;
+  return stat(path.c_str(), &facts) == 0 && S_ISREG(facts.st_mode);
 }
 
 bool SavedByReplacing(const std::string& path) {

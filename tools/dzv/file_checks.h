@@ -12,12 +12,18 @@ bool Exists(const std::string& path);
 
 // Why the file cannot be read ("no such file", "is a directory",
 // "Permission denied", ...), or empty when it can be opened for reading.
+// Only regular files are read: a FIFO would keep dzv waiting for a writer
+// and a device such as /dev/zero would never end, so those are refused.
 std::string WhyUnreadable(const std::string& path);
 
 // Why a file cannot be written at path ("is a directory", "the directory
 // 'x' does not exist", "Permission denied", ...), or empty when nothing
 // speaks against it.
 std::string WhyUnwritable(const std::string& path);
+
+// True when something exists at path and it is a regular file, links
+// followed.
+bool IsRegularFile(const std::string& path);
 
 // True when path names a regular file (or nothing) in a directory where a
 // new file can be made: a failed save there leaves the old file as it was.

@@ -17,6 +17,7 @@ constexpr int32_t kKinds = 27;
 bool ShowProgress(const Args& args, const std::string& path) {
   if (args.Has("--no-progress")) return false;
   if (args.Has("--progress")) return true;
+  if (!IsRegularFile(path)) return false;  // opening a FIFO would wait for a writer
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return false;
   std::fseek(file, 0, SEEK_END);
