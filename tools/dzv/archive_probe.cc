@@ -28,11 +28,19 @@ class FieldReader {
   bool Skip(uint64_t bytes) {
     if (size_ - offset_ < bytes) return false;
     offset_ += bytes;
-    file_.seekg(static_cast<std::streamoff>(offset_));
+    // Short strings are passed over inside the stream's buffer; a seek
+    // would drop the buffer and cost two system calls per string.
+    if (bytes < kSeekFrom) {
+      file_.ignore(static_cast<std::streamsize>(bytes));
+    } else {
+      file_.seekg(static_cast<std::streamoff>(offset_));
+    }
     return static_cast<bool>(file_);
   }
 
  private:
+  static constexpr uint64_t kSeekFrom = 64 * 1024;
+
   std::ifstream& file_;
   uint64_t size_;
   uint64_t offset_ = 0;
