@@ -1,5 +1,6 @@
 #include "dictionary/file_writer.h"
 
+#include <new>
 #include <utility>
 
 namespace dzv::dict {
@@ -9,8 +10,18 @@ using platform::FileInfo;
 using platform::Files;
 using platform::FileStatus;
 
-BufferedFileWriter::BufferedFileWriter(File& file, size_t capacity)
-    : file_(file), capacity_(capacity < 1 ? 1 : capacity), buffer_(new char[capacity_]) {}
+BufferedFileWriter::BufferedFileWriter(File& file)
+    : file_(file), capacity_(kInitialCapacity), buffer_(new char[capacity_]) {}
+
+bool BufferedFileWriter::Grow() {
+  const size_t capacity = capacity_ * 2;
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[capacity]);
+  if (buffer == nullptr) return false;
+  std::memcpy(buffer.get(), buffer_.get(), used_);
+  buffer_ = std::move(buffer);
+  capacity_ = capacity;
+  return true;
+}
 
 void BufferedFileWriter::Flush() {
   if (used_ != 0 && ok_) ok_ = file_.Write(buffer_.get(), used_) == FileStatus::kOk;
@@ -19,6 +30,13 @@ void BufferedFileWriter::Flush() {
 
 void BufferedFileWriter::AppendSlow(const char* data, size_t n) {
   if (!ok_) return;
+  while (capacity_ < kMaxCapacity && n > capacity_ - used_ && Grow()) {
+  }
+  if (n <= capacity_ - used_) {
+    std::memcpy(buffer_.get() + used_, data, n);
+    used_ += n;
+    return;
+  }
   const size_t head = capacity_ - used_;
   std::memcpy(buffer_.get() + used_, data, head);
   used_ = capacity_;

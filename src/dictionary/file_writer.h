@@ -31,15 +31,18 @@
 
 namespace dzv::dict {
 
-// Collects bytes in a large buffer and writes it to the file when full;
-// pieces larger than the buffer go to the file directly. After the first
-// failed write every call does nothing.
+// Collects bytes in a buffer and writes it to the file when full; pieces
+// larger than the buffer go to the file directly. The buffer starts small
+// and doubles as it fills, up to kMaxCapacity, so a small file costs a
+// small buffer and a large one a write per kMaxCapacity bytes. After the
+// first failed write every call does nothing.
 class BufferedFileWriter {
  public:
-  static constexpr size_t kCapacity = size_t{1} << 20;
+  static constexpr size_t kInitialCapacity = size_t{16} << 10;
+  static constexpr size_t kMaxCapacity = size_t{1} << 20;
 
-  // Throws std::bad_alloc when the buffer cannot be had.
-  explicit BufferedFileWriter(platform::File& file, size_t capacity = kCapacity);
+  // Throws std::bad_alloc when the first buffer cannot be had.
+  explicit BufferedFileWriter(platform::File& file);
   BufferedFileWriter(const BufferedFileWriter&) = delete;
   BufferedFileWriter& operator=(const BufferedFileWriter&) = delete;
 
@@ -60,6 +63,9 @@ class BufferedFileWriter {
 
  private:
   void AppendSlow(const char* data, size_t n);
+  // Doubles the buffer, keeping its bytes; false when memory runs out (the
+  // buffer is then flushed instead).
+  bool Grow();
   void Flush();
 
   platform::File& file_;
