@@ -78,7 +78,8 @@ class Files {
   // is one, to the name of the file it stands for (which need not exist).
   // A path that is no link comes back unchanged.
   virtual FileStatus ResolveLink(const std::string& path, std::string* resolved) = 0;
-  // Renames `from` to `to`, replacing `to` in one step if it exists.
+  // Renames `from` to `to`, replacing `to` in one step if it exists, and
+  // makes the new name durable where the file system allows it.
   virtual FileStatus Rename(const std::string& from, const std::string& to) = 0;
   // Removes the name `path`.
   virtual FileStatus Remove(const std::string& path) = 0;

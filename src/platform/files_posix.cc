@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <climits>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -35,6 +37,28 @@ FileStatus StatusOf(int error) {
 
 // Each system call moves at most this much, well inside every kernel's limit.
 constexpr size_t kMaxTransfer = size_t{1} << 30;
+
+// Syncs the directory that holds `path`, so that a rename into it survives
+// a crash of the machine as the file's own sync made its bytes survive. Only
+// a best effort: the rename has happened either way, and some file systems
+// refuse to sync a directory.
+void SyncDirectoryOf(const std::string& path) noexcept {
+  // Nothing is allocated here: the name is cut in a buffer of the stack.
+  char directory[PATH_MAX];
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) {
+    std::memcpy(directory, ".", 2);
+  } else {
+    const size_t length = slash == 0 ? 1 : slash;
+    if (length >= sizeof directory) return;
+    std::memcpy(directory, path.data(), length);
+    directory[length] = '\0';
+  }
+  const int fd = ::open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  (void)::fsync(fd);
+  ::close(fd);
+}
 
 class PosixFile final : public File {
  public:
@@ -241,7 +265,9 @@ class PosixFiles final : public Files {
   }
 
   FileStatus Rename(const std::string& from, const std::string& to) override {
-    return ::rename(from.c_str(), to.c_str()) != 0 ? StatusOf(errno) : FileStatus::kOk;
+    if (::rename(from.c_str(), to.c_str()) != 0) return StatusOf(errno);
+    SyncDirectoryOf(to);
+    return FileStatus::kOk;
   }
 
   FileStatus Remove(const std::string& path) override {
