@@ -39,6 +39,26 @@ Stores Sample(int items) {
 
 // The table's slot storage and the process's services are taken once;
 // nothing of theirs may count as a leak of a later call.
+// One run of a call that stores items one after another, into a new
+// dictionary holding `prefill`: the call gives 1, or 0 with the dictionary
+// as the first of `stores` left it from `expected_before`; nothing leaks.
+// Returns whether the call failed.
+template <class Call>
+bool CheckStoringRun(const Stores& prefill, const State& expected_before, const Stores& stores,
+                     Call&& call) {
+  const int64_t baseline = LiveAllocations();
+  const int32_t h = DictionaryNew(nullptr);
+  for (const auto& [k, v] : prefill) DictionaryItemAdd(h, k.c_str(), v.c_str());
+  const int32_t r = call(h);
+  EXPECT_TRUE(StoppedAfterSomeStores(expected_before, stores, StateOf(h), r == 1));
+  if (r != 1) {
+    EXPECT_EQ(r, 0);
+  }
+  EXPECT_EQ(DictionaryFree(h), 1);
+  EXPECT_EQ(LiveAllocations(), baseline);
+  return r != 1;
+}
+
 class FilesOom : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -120,17 +140,10 @@ TEST_F(FilesOom, OpenKeepsTheWholePairsReadBeforeTheFailure) {
   int failures = 0;
   const int64_t attempts = ForEachAllocationFailure([&](int64_t n, auto&& run) {
     SCOPED_TRACE("allocation " + std::to_string(n));
-    const int64_t baseline = LiveAllocations();
-    const int32_t h = DictionaryNew(nullptr);
-    for (const auto& [k, v] : prefill) DictionaryItemAdd(h, k.c_str(), v.c_str());
-    const int32_t r = run([&] { return DictionaryOpen(h, path.c_str()); });
-    EXPECT_TRUE(StoppedAfterSomeStores({}, pairs, StateOf(h), r == 1));
-    if (r != 1) {
-      ++failures;
-      EXPECT_EQ(r, 0);
-    }
-    EXPECT_EQ(DictionaryFree(h), 1);
-    EXPECT_EQ(LiveAllocations(), baseline);
+    // Opening clears the dictionary first: the prefill is not kept.
+    failures += CheckStoringRun(prefill, {}, pairs, [&](int32_t h) {
+      return run([&] { return DictionaryOpen(h, path.c_str()); });
+    });
   });
   EXPECT_GT(failures, 2);
   EXPECT_EQ(ReadFileBytes(path), bytes);
@@ -170,20 +183,13 @@ TEST_F(FilesOom, UnpackAndImportKeepTheLinesAddedBeforeTheFailure) {
     int failures = 0;
     const int64_t attempts = ForEachAllocationFailure([&](int64_t n, auto&& run) {
       SCOPED_TRACE("allocation " + std::to_string(n));
-      const int64_t baseline = LiveAllocations();
-      const int32_t h = DictionaryNew(nullptr);
-      for (const auto& [k, v] : before) DictionaryItemAdd(h, k.c_str(), v.c_str());
-      const int32_t r = run([&] {
-        return from_file ? DictionaryImport(h, path.c_str())
-                         : DictionaryUnpack(h, text.bytes.c_str());
-      });
-      EXPECT_TRUE(StoppedAfterSomeStores(before, text.stores, StateOf(h), r == 1));
-      if (r != 1) {
-        ++failures;
-        EXPECT_EQ(r, 0);
-      }
-      EXPECT_EQ(DictionaryFree(h), 1);
-      EXPECT_EQ(LiveAllocations(), baseline);
+      failures += CheckStoringRun(Stores(before.begin(), before.end()), before, text.stores,
+                                  [&](int32_t h) {
+                                    return run([&] {
+                                      return from_file ? DictionaryImport(h, path.c_str())
+                                                       : DictionaryUnpack(h, text.bytes.c_str());
+                                    });
+                                  });
     });
     EXPECT_GT(failures, 2);
     Report(name, attempts);
