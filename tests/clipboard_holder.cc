@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "desktop/clipboard.h"
-#include "platform/clipboard_linux.h"
+#include "platform/linux/clipboard.h"
 
 int main(int argc, char** argv) {
   using namespace dzv;

@@ -14,7 +14,7 @@
 
 #include "duduzuvez210.h"
 #include "platform/clipboard.h"
-#include "platform/clipboard_linux.h"
+#include "platform/linux/clipboard.h"
 #include "platform/code_page.h"
 #include "platform/memory_block.h"
 #include "test_util.h"

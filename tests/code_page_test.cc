@@ -6,6 +6,7 @@
 #include "dictionary/string_map.h"
 #include "duduzuvez210.h"
 #include "platform/code_page.h"
+#include "platform/linux/code_page.h"
 #include "test_util.h"
 #include "text/mbcs.h"
 

@@ -17,8 +17,8 @@
 
 #include "duduzuvez210.h"
 #include "platform/code_page.h"
-#include "platform/process_runner.h"
-#include "platform/windows.h"
+#include "platform/linux/process_runner.h"
+#include "platform/windowing.h"
 #include "test_util.h"
 #include "text/mbcs.h"
 

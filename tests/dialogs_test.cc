@@ -14,7 +14,7 @@
 #include "duduzuvez210.h"
 #include "platform/code_page.h"
 #include "platform/dialogs.h"
-#include "platform/windows.h"
+#include "platform/windowing.h"
 #include "test_util.h"
 #include "text/mbcs.h"
 

@@ -1,6 +1,6 @@
 // Helper programs run without a shell, with their input, output and time
 // under control, and without the caller's descriptors.
-#include "platform/process_runner.h"
+#include "platform/linux/process_runner.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

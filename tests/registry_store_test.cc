@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "duduzuvez210.h"
-#include "platform/registry_sqlite.h"
+#include "platform/linux/registry_store.h"
 #include "test_util.h"
 #include "text/mbcs.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "duduzuvez210.h"
-#include "platform/registry_sqlite.h"
+#include "platform/linux/registry_store.h"
 #include "profile/registry_access.h"
 #include "test_util.h"
 

@@ -1,5 +1,5 @@
 // What the Linux dialogs ask of zenity and how its answers are laid out.
-#include "platform/zenity.h"
+#include "platform/linux/zenity.h"
 
 #include <gtest/gtest.h>
 

@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "platform/windows.h"
+#include "platform/windowing.h"
 
 namespace dzv::desktop {
 

@@ -13,7 +13,7 @@
 #ifndef DZV_DESKTOP_DIALOG_MODALITY_H_
 #define DZV_DESKTOP_DIALOG_MODALITY_H_
 
-#include "platform/windows.h"
+#include "platform/windowing.h"
 
 namespace dzv::desktop {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/windows.h"
+#include "platform/windowing.h"
 #include "text/mbcs.h"
 
 namespace dzv::desktop {

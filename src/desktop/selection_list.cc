@@ -16,7 +16,7 @@ std::string_view TextAt(std::string_view buffer, size_t pos) {
 size_t ItemEnd(const text::LeadByteTable& t, std::string_view buffer, size_t pos,
                char delimiter) {
   const std::string_view text = TextAt(buffer, pos);
-  const size_t found = delimiter == '\0' ? std::string_view::npos : FindChar(t, text, delimiter);
+  const size_t found = delimiter == '\0' ? std::string_view::npos : text::FindChar(t, text, delimiter);
   return pos + (found == std::string_view::npos ? text.size() : found);
 }
 
@@ -24,8 +24,8 @@ size_t ItemEnd(const text::LeadByteTable& t, std::string_view buffer, size_t pos
 
 std::string JoinPath(const text::LeadByteTable& t, std::string_view directory,
                      std::string_view name) {
-  size_t last = FindLastChar(t, directory, '\\');
-  if (last == std::string_view::npos) last = FindLastChar(t, directory, '/');
+  size_t last = text::FindLastChar(t, directory, '\\');
+  if (last == std::string_view::npos) last = text::FindLastChar(t, directory, '/');
   const bool ends_in_separator = !directory.empty() && last == directory.size() - 1;
   std::string path(directory);
   if (!ends_in_separator) path += '\\';

@@ -3,6 +3,7 @@
 #ifndef DZV_PLATFORM_CODE_PAGE_H_
 #define DZV_PLATFORM_CODE_PAGE_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -70,13 +71,47 @@ class CodePageWrapper : public CodePage {
   CodePage* target_;
 };
 
-// The ANSI code page that a locale name such as "ja_JP.SJIS" or
-// "de_DE.UTF-8@euro" stands for. Names without a codeset, "C" and "POSIX"
-// give 1252; unknown codesets give 1252 as well.
-uint32_t CodePageFromLocaleName(std::string_view locale_name);
+// The lead bytes of a code page: the byte values that start a double-byte
+// character. In a code page without lead bytes every byte is a character.
+//
+// Thread-safety: a LeadByteTable is immutable after construction. The
+// process's table is fixed when the library is loaded.
+class LeadByteTable {
+ public:
+  // A table without lead bytes (every byte a character).
+  LeadByteTable() = default;
 
-// The iconv name of a code page ("CP932", "UTF-8", ...).
-std::string IconvNameOfCodePage(uint32_t code_page);
+  // The table of `code_page`: built-in ranges for 932, 936, 949, 950 and
+  // 1361; otherwise what `platform` reports when the code page has
+  // characters of up to two bytes; otherwise no lead bytes.
+  static LeadByteTable ForCodePage(uint32_t code_page, CodePage& platform);
+
+  bool IsLead(unsigned char byte) const { return lead_[byte]; }
+  bool IsLead(char byte) const { return lead_[static_cast<unsigned char>(byte)]; }
+  bool HasLeadBytes() const { return any_; }
+  uint32_t code_page() const { return code_page_; }
+
+  void SetRange(unsigned char first, unsigned char last);
+
+  // The length of `text` (a byte range without zero bytes) less a lone lead
+  // byte at its end, which starts no character.
+  size_t WholeCharLength(std::string_view text) const;
+
+ private:
+  bool lead_[256] = {};
+  bool any_ = false;
+  uint32_t code_page_ = 1252;
+};
+
+// The process's ANSI code page and its lead bytes, fixed at load. Before the
+// library's load-time set-up has run the table has no lead bytes.
+const LeadByteTable& ProcessLeadBytes();
+// Fills the process's table from the current code page service. Called once
+// by the library's load-time set-up.
+void InitProcessLeadBytes();
+// Replaces the process's table; for tests of code pages other than the
+// environment's. Returns the previous table.
+LeadByteTable SetProcessLeadBytesForTesting(const LeadByteTable& table);
 
 }  // namespace dzv::platform
 

@@ -13,7 +13,7 @@
 #include <cstdint>
 
 #include "platform/service.h"
-#include "platform/windows.h"
+#include "platform/windowing.h"
 
 namespace dzv::platform {
 

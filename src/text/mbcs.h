@@ -9,8 +9,7 @@
 // zero; every other nonzero byte is one character. A lead byte directly
 // before the end is no character: it is never counted or examined.
 //
-// Thread-safety: a LeadByteTable is immutable after construction. The
-// process's table is fixed when the library is loaded.
+// Thread-safety: every operation only reads the table it is given.
 #ifndef DZV_TEXT_MBCS_H_
 #define DZV_TEXT_MBCS_H_
 
@@ -18,44 +17,15 @@
 #include <cstdint>
 #include <string_view>
 
-namespace dzv::platform {
-class CodePage;
-}
+#include "platform/code_page.h"
 
 namespace dzv::text {
 
-class LeadByteTable {
- public:
-  // A table without lead bytes (every byte a character).
-  LeadByteTable() = default;
-
-  // The table of `code_page`: built-in ranges for 932, 936, 949, 950 and
-  // 1361; otherwise what `platform` reports when the code page has
-  // characters of up to two bytes; otherwise no lead bytes.
-  static LeadByteTable ForCodePage(uint32_t code_page, platform::CodePage& platform);
-
-  bool IsLead(unsigned char byte) const { return lead_[byte]; }
-  bool IsLead(char byte) const { return lead_[static_cast<unsigned char>(byte)]; }
-  bool HasLeadBytes() const { return any_; }
-  uint32_t code_page() const { return code_page_; }
-
-  void SetRange(unsigned char first, unsigned char last);
-
- private:
-  bool lead_[256] = {};
-  bool any_ = false;
-  uint32_t code_page_ = 1252;
-};
-
-// The table of the process, fixed at load. Before the library's load-time
-// set-up has run it has no lead bytes.
-const LeadByteTable& ProcessLeadBytes();
-// Fills the process's table from the platform's ANSI code page. Called once
-// by the library's load-time set-up.
-void InitProcessLeadBytes();
-// Replaces the process's table; for tests of code pages other than the
-// environment's. Returns the previous table.
-LeadByteTable SetProcessLeadBytesForTesting(const LeadByteTable& table);
+// The table and the process's table live with the code page service.
+using platform::InitProcessLeadBytes;
+using platform::LeadByteTable;
+using platform::ProcessLeadBytes;
+using platform::SetProcessLeadBytesForTesting;
 
 // In all operations below, `text` is a byte range that holds no zero byte;
 // its end plays the part of the terminating zero.

@@ -1,4 +1,4 @@
-#include "platform/process_runner.h"
+#include "platform/linux/process_runner.h"
 
 #include <errno.h>
 #include <fcntl.h>

@@ -10,8 +10,8 @@
 // name another.
 //
 // Thread-safety: none; the owner serialises every use.
-#ifndef DZV_PLATFORM_REGISTRY_DATABASE_H_
-#define DZV_PLATFORM_REGISTRY_DATABASE_H_
+#ifndef DZV_PLATFORM_LINUX_REGISTRY_DATABASE_H_
+#define DZV_PLATFORM_LINUX_REGISTRY_DATABASE_H_
 
 #include <sqlite3.h>
 #include <sys/types.h>
@@ -162,4 +162,4 @@ class Database {
 
 }  // namespace dzv::platform::registry_db
 
-#endif  // DZV_PLATFORM_REGISTRY_DATABASE_H_
+#endif  // DZV_PLATFORM_LINUX_REGISTRY_DATABASE_H_

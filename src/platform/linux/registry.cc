@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry_sqlite.h"
-#include "text/mbcs.h"
+#include "platform/code_page.h"
+#include "platform/linux/registry_store.h"
 
 namespace dzv::platform {
 namespace {
@@ -60,7 +60,7 @@ Registry& Registry::Default() {
       home = from_passwd.c_str();
     }
     return RegistryDatabasePath(std::getenv("XDG_CONFIG_HOME"), home);
-  }(), &text::ProcessLeadBytes());
+  }(), &ProcessLeadBytes());
   default_registry = instance.get();
   return *instance.get();
 }

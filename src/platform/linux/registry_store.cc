@@ -1,5 +1,5 @@
 // The Linux registry on its SQLite database: handles, names, and the calls.
-#include "platform/registry_sqlite.h"
+#include "platform/linux/registry_store.h"
 
 #include <cstring>
 #include <mutex>
@@ -8,8 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/registry_database.h"
-#include "text/mbcs.h"
+#include "platform/linux/registry_database.h"
 
 namespace dzv::platform {
 namespace {
@@ -91,7 +90,7 @@ int32_t CopyValue(int64_t value_type, std::string_view bytes, uint32_t* type, ui
 // The database, and the handles that this process has open.
 class SqliteRegistry::Store {
  public:
-  Store(std::string path, const text::LeadByteTable* lead_bytes)
+  Store(std::string path, const LeadByteTable* lead_bytes)
       : path_(std::move(path)), lead_bytes_(lead_bytes) {}
 
   const std::string& path() const { return path_; }
@@ -388,7 +387,7 @@ class SqliteRegistry::Store {
   };
 
   const std::string path_;
-  const text::LeadByteTable* const lead_bytes_;
+  const LeadByteTable* const lead_bytes_;
   std::mutex mutex_;
   Database db_;
   std::unordered_map<uintptr_t, Handle> handles_;
@@ -396,7 +395,7 @@ class SqliteRegistry::Store {
   Cursor cursor_;
 };
 
-SqliteRegistry::SqliteRegistry(std::string path, const text::LeadByteTable* lead_bytes)
+SqliteRegistry::SqliteRegistry(std::string path, const LeadByteTable* lead_bytes)
     : store_(std::make_unique<Store>(std::move(path), lead_bytes)) {}
 
 SqliteRegistry::~SqliteRegistry() = default;

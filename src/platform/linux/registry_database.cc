@@ -1,4 +1,4 @@
-#include "platform/registry_database.h"
+#include "platform/linux/registry_database.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

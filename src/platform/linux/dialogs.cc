@@ -17,9 +17,8 @@
 
 #include "platform/code_page.h"
 #include "platform/dialogs.h"
-#include "platform/process_runner.h"
-#include "platform/zenity.h"
-#include "text/mbcs.h"
+#include "platform/linux/process_runner.h"
+#include "platform/linux/zenity.h"
 
 extern char** environ;
 
@@ -33,7 +32,7 @@ bool Set(const char* variable) {
 
 bool HasDesktop() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY"); }
 
-uint32_t ProcessCodePage() { return text::ProcessLeadBytes().code_page(); }
+uint32_t ProcessCodePage() { return ProcessLeadBytes().code_page(); }
 
 bool ToUtf8(std::string_view text, std::string* utf8) {
   return CodePage::Current().ToUtf8(text, ProcessCodePage(), utf8);
@@ -113,7 +112,7 @@ WindowHandle TokenOf(BrowseCall* call) { return reinterpret_cast<WindowHandle>(c
 // a character boundary when it is longer.
 void CopyBounded(std::string_view text, char* out) {
   if (text.size() >= kMaxPath) {
-    text = text.substr(0, text::CharLength(text::ProcessLeadBytes(), text.substr(0, kMaxPath - 1)));
+    text = text.substr(0, ProcessLeadBytes().WholeCharLength(text.substr(0, kMaxPath - 1)));
   }
   std::memcpy(out, text.data(), text.size());
   out[text.size()] = '\0';

@@ -1,4 +1,4 @@
-#include "platform/zenity.h"
+#include "platform/linux/zenity.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 // Linux backend of the clipboard service: the session store, and the
-// desktop's clipboard for the text format (see clipboard_linux.h).
-#include "platform/clipboard_linux.h"
+// desktop's clipboard for the text format (see linux/clipboard.h).
+#include "platform/linux/clipboard.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -15,9 +15,8 @@
 #include <vector>
 
 #include "platform/code_page.h"
-#include "platform/desktop_clipboard.h"
+#include "platform/linux/desktop_clipboard.h"
 #include "platform/memory_block.h"
-#include "text/mbcs.h"
 
 namespace dzv::platform {
 namespace {
@@ -186,7 +185,7 @@ class LinuxClipboard final : public Clipboard {
   bool ReadDesktopText(std::string* text) {
     std::string utf8;
     if (!platform::ReadDesktopText(tools_, &utf8)) return false;
-    if (!CodePage::Current().FromUtf8(utf8, text::ProcessLeadBytes().code_page(), text)) {
+    if (!CodePage::Current().FromUtf8(utf8, ProcessLeadBytes().code_page(), text)) {
       return false;
     }
     text->push_back('\0');
@@ -195,7 +194,7 @@ class LinuxClipboard final : public Clipboard {
 
   bool WriteDesktopText(std::string_view text) {
     std::string utf8;
-    return CodePage::Current().ToUtf8(text, text::ProcessLeadBytes().code_page(), &utf8) &&
+    return CodePage::Current().ToUtf8(text, ProcessLeadBytes().code_page(), &utf8) &&
            platform::WriteDesktopText(tools_, utf8);
   }
 

@@ -14,8 +14,8 @@
 // can be pasted in any desktop program and text copied there is read here,
 // converted between the process's ANSI code page and UTF-8 ('?' for what
 // the code page lacks). Other formats stay in the session store.
-#ifndef DZV_PLATFORM_CLIPBOARD_LINUX_H_
-#define DZV_PLATFORM_CLIPBOARD_LINUX_H_
+#ifndef DZV_PLATFORM_LINUX_CLIPBOARD_H_
+#define DZV_PLATFORM_LINUX_CLIPBOARD_H_
 
 #include <memory>
 #include <string>
@@ -36,4 +36,4 @@ std::unique_ptr<Clipboard> NewLinuxClipboard(std::string directory, bool use_des
 
 }  // namespace dzv::platform
 
-#endif  // DZV_PLATFORM_CLIPBOARD_LINUX_H_
+#endif  // DZV_PLATFORM_LINUX_CLIPBOARD_H_

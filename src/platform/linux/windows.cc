@@ -8,7 +8,7 @@
 // X11 has no disabled windows: IsWindowEnabled is true for every existing
 // window and EnableWindow changes nothing. A dialog is kept modal to its
 // owner by the window manager instead, through the dialog's transient-for
-// and modal hints (see dialogs_zenity.cc).
+// and modal hints (see linux/dialogs.cc).
 //
 // A top-level window is one whose parent is the root window, or one that a
 // reparenting window manager has put into a frame (it carries WM_STATE);
@@ -17,7 +17,7 @@
 
 #include <cstdlib>
 
-#include "platform/windows.h"
+#include "platform/windowing.h"
 
 namespace dzv::platform {
 namespace {

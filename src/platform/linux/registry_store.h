@@ -14,18 +14,15 @@
 // until it is closed. Key ids are never reused.
 //
 // Thread-safety: calls are serialised by a mutex of the instance.
-#ifndef DZV_PLATFORM_REGISTRY_SQLITE_H_
-#define DZV_PLATFORM_REGISTRY_SQLITE_H_
+#ifndef DZV_PLATFORM_LINUX_REGISTRY_STORE_H_
+#define DZV_PLATFORM_LINUX_REGISTRY_STORE_H_
 
 #include <chrono>
 #include <memory>
 #include <string>
 
+#include "platform/code_page.h"
 #include "platform/registry.h"
-
-namespace dzv::text {
-class LeadByteTable;
-}
 
 namespace dzv::platform {
 
@@ -36,7 +33,7 @@ class SqliteRegistry final : public Registry {
   // divided into characters by `lead_bytes`, which must outlive the
   // instance: the second byte of a double-byte character is never folded to
   // upper case. A null table means single-byte characters.
-  SqliteRegistry(std::string path, const text::LeadByteTable* lead_bytes);
+  SqliteRegistry(std::string path, const LeadByteTable* lead_bytes);
   // Closes the database; every handle is released.
   ~SqliteRegistry() override;
   SqliteRegistry(const SqliteRegistry&) = delete;
@@ -84,4 +81,4 @@ std::string RegistryDatabasePath(const char* xdg_config_home, const char* home);
 
 }  // namespace dzv::platform
 
-#endif  // DZV_PLATFORM_REGISTRY_SQLITE_H_
+#endif  // DZV_PLATFORM_LINUX_REGISTRY_STORE_H_

@@ -6,8 +6,8 @@
 //
 // A handle of 0 names no window: every query about it gives 0 or false and
 // every change is ignored. Backends never throw.
-#ifndef DZV_PLATFORM_WINDOWS_H_
-#define DZV_PLATFORM_WINDOWS_H_
+#ifndef DZV_PLATFORM_WINDOWING_H_
+#define DZV_PLATFORM_WINDOWING_H_
 
 #include <cstdint>
 
@@ -63,4 +63,4 @@ class WindowsWrapper : public Windows {
 
 }  // namespace dzv::platform
 
-#endif  // DZV_PLATFORM_WINDOWS_H_
+#endif  // DZV_PLATFORM_WINDOWING_H_

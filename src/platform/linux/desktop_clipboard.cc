@@ -1,4 +1,4 @@
-#include "platform/desktop_clipboard.h"
+#include "platform/linux/desktop_clipboard.h"
 
 #include <poll.h>
 
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "platform/process_runner.h"
+#include "platform/linux/process_runner.h"
 
 namespace dzv::platform {
 namespace {

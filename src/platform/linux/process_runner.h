@@ -5,8 +5,8 @@
 // standard ones, which are the input given here (or /dev/null), an output
 // pipe (or /dev/null) and /dev/null for errors. Signal dispositions and
 // the signal mask are reset to their defaults in the program.
-#ifndef DZV_PLATFORM_PROCESS_RUNNER_H_
-#define DZV_PLATFORM_PROCESS_RUNNER_H_
+#ifndef DZV_PLATFORM_LINUX_PROCESS_RUNNER_H_
+#define DZV_PLATFORM_LINUX_PROCESS_RUNNER_H_
 
 #include <string>
 #include <string_view>
@@ -55,4 +55,4 @@ std::string FindExecutable(std::string_view name);
 
 }  // namespace dzv::platform
 
-#endif  // DZV_PLATFORM_PROCESS_RUNNER_H_
+#endif  // DZV_PLATFORM_LINUX_PROCESS_RUNNER_H_

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/code_page.h"
+#include "platform/linux/code_page.h"
 
 namespace dzv::platform {
 namespace {

@@ -4,8 +4,8 @@
 // Wayland selection must be served for as long as it is the desktop's
 // clipboard; the copy helpers stay behind to do that after the call.
 // Text travels as UTF-8. Every helper runs with a timeout.
-#ifndef DZV_PLATFORM_DESKTOP_CLIPBOARD_H_
-#define DZV_PLATFORM_DESKTOP_CLIPBOARD_H_
+#ifndef DZV_PLATFORM_LINUX_DESKTOP_CLIPBOARD_H_
+#define DZV_PLATFORM_LINUX_DESKTOP_CLIPBOARD_H_
 
 #include <string>
 #include <string_view>
@@ -36,4 +36,4 @@ bool WriteDesktopText(const DesktopClipboardTools& tools, std::string_view utf8)
 
 }  // namespace dzv::platform
 
-#endif  // DZV_PLATFORM_DESKTOP_CLIPBOARD_H_
+#endif  // DZV_PLATFORM_LINUX_DESKTOP_CLIPBOARD_H_

@@ -2,8 +2,8 @@
 // its file and folder selections, the environment it runs in, and how its
 // answer becomes the selection layout of OpenFileSettings. All texts here
 // are UTF-8; the backend converts from and to the process's code page.
-#ifndef DZV_PLATFORM_ZENITY_H_
-#define DZV_PLATFORM_ZENITY_H_
+#ifndef DZV_PLATFORM_LINUX_ZENITY_H_
+#define DZV_PLATFORM_LINUX_ZENITY_H_
 
 #include <cstdint>
 #include <string>
@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/windows.h"
+#include "platform/windowing.h"
 
 namespace dzv::platform {
 
@@ -71,4 +71,4 @@ std::string LayOutSelection(const std::vector<std::string>& paths, bool explorer
 
 }  // namespace dzv::platform
 
-#endif  // DZV_PLATFORM_ZENITY_H_
+#endif  // DZV_PLATFORM_LINUX_ZENITY_H_
