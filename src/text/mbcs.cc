@@ -18,12 +18,9 @@ size_t CharCount(const LeadByteTable& t, std::string_view text) {
   return n;
 }
 
-size_t CharLength(const LeadByteTable& t, std::string_view text) {
-  return t.WholeCharLength(text);
-}
+size_t CharLength(const LeadByteTable& t, std::string_view text) { return t.WholeCharLength(text); }
 
-size_t StepForward(const LeadByteTable& t, std::string_view text, size_t pos,
-                   size_t k) {
+size_t StepForward(const LeadByteTable& t, std::string_view text, size_t pos, size_t k) {
   if (pos >= text.size()) return pos;
   if (!t.HasLeadBytes()) return k >= text.size() - pos ? text.size() : pos + k;
   // Only the k characters passed over are read, so that stepping through a
@@ -71,8 +68,7 @@ bool StringEqual(const LeadByteTable& t, std::string_view a, std::string_view b)
   return a == b;
 }
 
-size_t FindSubstring(const LeadByteTable& t, std::string_view text,
-                     std::string_view pattern) {
+size_t FindSubstring(const LeadByteTable& t, std::string_view text, std::string_view pattern) {
   if (pattern.size() > text.size()) return std::string_view::npos;
   if (!t.HasLeadBytes()) return text.find(pattern);
   const size_t last = text.size() - pattern.size();

@@ -39,8 +39,7 @@ size_t CharLength(const LeadByteTable& t, std::string_view text);
 // Offset `k` characters after `pos`, stopping at the end of the text (at a
 // lone lead byte that ends it). `pos` must be the start of a character; only
 // the characters passed over are read.
-size_t StepForward(const LeadByteTable& t, std::string_view text, size_t pos,
-                   size_t k);
+size_t StepForward(const LeadByteTable& t, std::string_view text, size_t pos, size_t k);
 
 // Offset of the start of the character that precedes `pos`; 0 when `pos` is
 // 0. Gives the same character starts as the left-to-right division.
@@ -57,8 +56,7 @@ bool StringEqual(const LeadByteTable& t, std::string_view a, std::string_view b)
 // First character start of `text`, stepping one character at a time from
 // its first byte, at which the bytes of `pattern` follow; npos when none.
 // The pattern must not be empty.
-size_t FindSubstring(const LeadByteTable& t, std::string_view text,
-                     std::string_view pattern);
+size_t FindSubstring(const LeadByteTable& t, std::string_view text, std::string_view pattern);
 
 // First / last single-byte character of the text equal to `byte`; npos when
 // none. The second byte of a double-byte character is never found.

@@ -1,0 +1,88 @@
+// The layers of src/ and what each may include: the export layer over the
+// subsystems, the subsystems over the text rules, everything over the
+// platform's interfaces, and each backend folder over those interfaces
+// alone. The public header may be included anywhere.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The folders a folder of src/ may include from, besides itself and the
+// public header. A backend folder (platform/<system>) may include the
+// platform's interfaces and its own folder.
+const std::map<std::string, std::set<std::string>>& Allowed() {
+  static const std::map<std::string, std::set<std::string>> allowed = {
+      {"library", {"credentials", "desktop", "dictionary", "profile", "text", "platform"}},
+      {"profile", {"dictionary", "text", "platform"}},
+      {"dictionary", {"text", "platform"}},
+      {"desktop", {"text", "platform"}},
+      {"credentials", {"text", "platform"}},
+      {"text", {"platform"}},
+      {"platform", {}},
+  };
+  return allowed;
+}
+
+// Why `from` (a folder of src/) may not include `included` (a path as
+// written in the #include); empty when it may.
+std::string Violation(const std::string& from, const std::string& included) {
+  const size_t slash = included.rfind('/');
+  if (slash == std::string::npos) {
+    return included == "duduzuvez210.h" ? "" : "a file outside the layers";
+  }
+  const std::string to = included.substr(0, slash);
+  if (to == from) return "";
+  const bool backend = from.rfind("platform/", 0) == 0;
+  const std::string layer = backend ? "platform" : from;
+  const auto rule = Allowed().find(layer);
+  if (rule == Allowed().end()) return "a folder that has no layer";
+  if (backend && to == "platform") return "";
+  if (!backend && rule->second.count(to) != 0) return "";
+  return "an include from " + from + " into " + to;
+}
+
+TEST(Layering, NoFolderIncludesALayerAboveItOrAnotherBackend) {
+  const fs::path src = fs::path(DZV_SOURCE_DIR) / "src";
+  const std::regex include_line(R"re(^\s*#\s*include\s*"([^"]+)")re");
+  int files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(src)) {
+    if (!entry.is_regular_file()) continue;
+    const std::string ext = entry.path().extension().string();
+    if (ext != ".cc" && ext != ".h") continue;
+    ++files;
+    const std::string from = entry.path().parent_path().lexically_relative(src).generic_string();
+    std::ifstream in(entry.path());
+    std::string line;
+    for (int n = 1; std::getline(in, line); ++n) {
+      std::smatch m;
+      if (!std::regex_search(line, m, include_line)) continue;
+      const std::string why = Violation(from, m[1]);
+      EXPECT_EQ(why, "") << entry.path().lexically_relative(src).generic_string() << ":" << n
+                         << " includes " << m[1];
+    }
+  }
+  EXPECT_GT(files, 50);  // the tree was found
+}
+
+TEST(Layering, TheRulesRefuseWhatTheyMust) {
+  EXPECT_NE(Violation("platform", "text/mbcs.h"), "");
+  EXPECT_NE(Violation("platform/linux", "text/mbcs.h"), "");
+  EXPECT_NE(Violation("platform", "platform/linux/files.h"), "");
+  EXPECT_NE(Violation("platform/linux", "platform/win32/files.h"), "");
+  EXPECT_NE(Violation("text", "dictionary/string_map.h"), "");
+  EXPECT_NE(Violation("dictionary", "profile/profile.h"), "");
+  EXPECT_NE(Violation("dictionary", "library/guard.h"), "");
+  EXPECT_NE(Violation("tools", "platform/files.h"), "");
+  EXPECT_EQ(Violation("platform/linux", "platform/files.h"), "");
+  EXPECT_EQ(Violation("profile", "dictionary/items.h"), "");
+}
+
+}  // namespace
