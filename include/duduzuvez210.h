@@ -49,6 +49,8 @@
 #else
 #define DZV_API extern DZV_API_ATTR
 #endif
+/* Every exported function is declared on one line that begins with DZV_API;
+ * the build checks these lines against the library's export list. */
 
 /* A window handle (HWND): an X11 window id on Linux, or 0. */
 typedef struct dzv_hwnd_tag* DZV_HWND;
