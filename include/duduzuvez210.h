@@ -49,6 +49,8 @@
 #else
 #define DZV_API extern DZV_API_ATTR
 #endif
+/* Every exported function is declared on one line that begins with DZV_API;
+ * the build checks these lines against the library's export list. */
 
 /* A window handle (HWND): an X11 window id on Linux, or 0. */
 typedef struct dzv_hwnd_tag* DZV_HWND;
@@ -57,7 +59,8 @@ typedef struct dzv_hkey_tag* DZV_HKEY;
 
 /* ---- String primitives ------------------------------------------------ */
 
-/* The number of bytes before the terminating zero (0 for null). */
+/* The number of bytes before the terminating zero (0 for null); a text of
+ * 2^31 - 1 bytes or more gives 2^31 - 1. */
 DZV_API int32_t DZV_CALL StrLength(const char* text);
 /* The sum of each byte (as a signed 8-bit value) times its position, counted
  * from 1, wrapping in 32 bits: 'abc' gives 590, the empty text 0. */
@@ -94,7 +97,8 @@ DZV_API int32_t DZV_CALL DictionaryLookup(int32_t handle, const char* key,
 DZV_API int32_t DZV_CALL DictionaryItemCount(int32_t handle);
 /* Removes the key if present. 1 whenever the handle is valid. */
 DZV_API int32_t DZV_CALL DictionaryItemDelete(int32_t handle, const char* key);
-/* Starts the process-wide enumeration: 1 when the dictionary has items. */
+/* Starts the process-wide enumeration: 1 when the dictionary has items.
+ * An invalid handle gives 0 and leaves the enumeration where it was. */
 DZV_API int32_t DZV_CALL DictionaryItemGetInit(int32_t handle);
 /* Copies the item at the enumeration position into key and value and
  * advances. 1 when another item follows the one copied; 0 after the last
@@ -132,16 +136,21 @@ DZV_API int32_t DZV_CALL DictionaryExport(int32_t handle, const char* path);
 /* ---- Dictionary copy, merge and attributes ---------------------------- */
 
 /* Copies every item of source whose key begins with prefix (null or empty:
- * every item) into destination. The value of a list key (one ending in
- * "QueryList", "UserItemList" or "OverrideItemList", or in one of them and
- * one more byte, with something before it) is merged: the source's list,
- * then each destination token (ended by 0x1F) not found in it. 1, or 0
- * (invalid handle, out of memory: items stored before stay). */
+ * every item) into destination. The value of a list key is merged: the
+ * source's list, then each destination token (ended by 0x1F) not found in
+ * it. A list key is one whose last bytes, one more than the word has,
+ * contain "QueryList", "UserItemList" or "OverrideItemList": the word with
+ * at least one byte before it at the key's end ("Form.QueryList"), or the
+ * word and exactly one more byte ("QueryLists"); not the bare word, nor the
+ * word and two or more bytes. 1, or 0 (invalid handle, out of memory: items
+ * stored before stay). */
 DZV_API int32_t DZV_CALL DictionaryCopy(int32_t source, int32_t destination,
                                         const char* prefix);
 /* A new dictionary holding the prefixed items of first, then of second
  * copied over them. Returns its handle (the caller frees it), or 0, and then
- * no new dictionary remains. */
+ * no new dictionary remains. Both handles are checked before the new
+ * dictionary is created: when either names no dictionary, 0 and nothing is
+ * created, so a handle just freed never names the new dictionary. */
 DZV_API int32_t DZV_CALL DictionaryMerge(int32_t first, int32_t second,
                                          const char* prefix);
 /* Reads attribute out of the structured value of key (name, 0x1C, value,
