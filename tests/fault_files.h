@@ -27,7 +27,7 @@ enum class FileOp {
   kSeek,
   kSize,
   kSync,
-  kSetPermissions,
+  kMatchMetadata,
   kClose,
   kNone,
 };
@@ -132,9 +132,9 @@ class FaultyFiles final : public platform::FilesWrapper {
       if (FileStatus s = owner_.Check(FileOp::kSync); s != FileStatus::kOk) return s;
       return inner_->Sync();
     }
-    FileStatus SetPermissions(uint32_t permissions) override {
-      if (FileStatus s = owner_.Check(FileOp::kSetPermissions); s != FileStatus::kOk) return s;
-      return inner_->SetPermissions(permissions);
+    FileStatus MatchMetadata(const std::string& path) override {
+      if (FileStatus s = owner_.Check(FileOp::kMatchMetadata); s != FileStatus::kOk) return s;
+      return inner_->MatchMetadata(path);
     }
     FileStatus Close() override {
       // The file is closed even when the close reports a failure.

@@ -1,6 +1,7 @@
 #include "test_util.h"
 
 #include <dirent.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -54,6 +55,20 @@ bool InChildProcess(std::initializer_list<const char*> environment) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
       << "the test failed in its child process (" << name << ")";
   return false;
+}
+
+int RunAsUser(uid_t uid, gid_t gid, const std::function<int()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (setgroups(0, nullptr) != 0 || setresgid(gid, gid, gid) != 0 ||
+        setresuid(uid, uid, uid) != 0) {
+      _exit(126);
+    }
+    _exit(body());
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid) return 127;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 127;
 }
 
 TempDir::TempDir() {

@@ -2,6 +2,9 @@
 #ifndef DZV_TESTS_TEST_UTIL_H_
 #define DZV_TESTS_TEST_UTIL_H_
 
+#include <sys/types.h>
+
+#include <functional>
 #include <initializer_list>
 #include <set>
 #include <string>
@@ -19,6 +22,13 @@ namespace dzv::testing {
 //     ... assertions that run under code page 932 ...
 //   }
 bool InChildProcess(std::initializer_list<const char*> environment);
+
+// Runs `body` in a forked child process as the user `uid` with the group
+// `gid` and no other groups, and returns the child's exit status: what
+// `body` returned (keep it within 0..125), 126 when the process could not
+// become that user (it is not root), 127 when the child died. `body` reports
+// through its result, not through test assertions.
+int RunAsUser(uid_t uid, gid_t gid, const std::function<int()>& body);
 
 // A fresh empty directory, removed with everything in it at destruction.
 class TempDir {

@@ -71,24 +71,28 @@ class Temporary {
  public:
   Temporary(Files& files, std::string path, std::unique_ptr<File> file)
       : files_(files), path_(std::move(path)), file_(std::move(file)) {}
-  ~Temporary() {
-    file_.reset();
-    if (!committed_) files_.Remove(path_);
-  }
+  ~Temporary() { Discard(); }
   Temporary(const Temporary&) = delete;
   Temporary& operator=(const Temporary&) = delete;
 
   File& file() { return *file_; }
-  // Makes the written bytes durable and closes the file.
-  bool SyncAndClose() {
-    const bool synced = file_->Sync() == FileStatus::kOk;
+  // Makes the written bytes durable.
+  bool Sync() { return file_->Sync() == FileStatus::kOk; }
+  bool Close() {
     const bool closed = file_->Close() == FileStatus::kOk;
     file_.reset();
-    return synced && closed;
+    return closed;
   }
-  bool RenameTo(const std::string& target) {
-    committed_ = files_.Rename(path_, target) == FileStatus::kOk;
-    return committed_;
+  FileStatus RenameTo(const std::string& target) {
+    const FileStatus status = files_.Rename(path_, target);
+    committed_ = status == FileStatus::kOk;
+    return status;
+  }
+  // Closes and removes the file now.
+  void Discard() {
+    file_.reset();
+    if (!committed_) files_.Remove(path_);
+    committed_ = true;
   }
 
  private:
@@ -97,6 +101,13 @@ class Temporary {
   std::unique_ptr<File> file_;
   bool committed_ = false;
 };
+
+// Whether a status says that the platform will not do a thing to this file
+// for this process, while writing the file itself may still be allowed.
+bool Refused(FileStatus status) {
+  return status == FileStatus::kDenied || status == FileStatus::kNotPermitted ||
+         status == FileStatus::kUnsupported;
+}
 
 }  // namespace
 
@@ -107,26 +118,45 @@ bool ReplaceFile(const std::string& path, FileContent& content) {
   FileInfo info;
   const FileStatus existing = files.Stat(target, &info);
   if (existing == FileStatus::kOk) {
-    if (!info.regular) return WriteInPlace(files, path, content);
+    if (!info.regular) return WriteInPlace(files, target, content);
     // A file that may not be written is not replaced either.
     if (!info.writable) return false;
   } else if (existing != FileStatus::kNotFound) {
     return false;
   }
+  // Where the file cannot be replaced only because of its own name or
+  // place, it is written itself; not through a link, which may lead
+  // anywhere.
+  const bool reached_directly = target == path;
 
   std::string temp_path;
   std::unique_ptr<File> temp_file;
   const FileStatus made = files.CreateTemporaryBeside(target, &temp_path, &temp_file);
-  if (made == FileStatus::kDenied) return WriteInPlace(files, path, content);
+  if (made == FileStatus::kDenied || made == FileStatus::kNotPermitted ||
+      (made == FileStatus::kNameTooLong && reached_directly)) {
+    return WriteInPlace(files, target, content);
+  }
   if (made != FileStatus::kOk) return false;
   Temporary temp(files, std::move(temp_path), std::move(temp_file));
-  if (existing == FileStatus::kOk &&
-      temp.file().SetPermissions(info.permissions) != FileStatus::kOk) {
-    return false;
+  if (!content.WriteTo(temp.file()) || !temp.Sync()) return false;
+  // The temporary, readable by its owner alone until now, takes the old
+  // file's owner, group, attributes and permissions. What the platform
+  // will not carry over would widen or narrow someone's access: the old
+  // file is then written itself, which keeps all of it.
+  const FileStatus matched = temp.file().MatchMetadata(target);
+  if (Refused(matched) && existing == FileStatus::kOk) {
+    temp.Discard();
+    return WriteInPlace(files, target, content);
   }
-  if (!content.WriteTo(temp.file())) return false;
-  if (!temp.SyncAndClose()) return false;
-  return temp.RenameTo(target);
+  if (matched != FileStatus::kOk || !temp.Close()) return false;
+  const FileStatus renamed = temp.RenameTo(target);
+  if (renamed == FileStatus::kOk) return true;
+  if ((renamed == FileStatus::kNotPermitted || renamed == FileStatus::kNameTooLong) &&
+      reached_directly) {
+    temp.Discard();
+    return WriteInPlace(files, target, content);
+  }
+  return false;
 }
 
 }  // namespace dzv::dict

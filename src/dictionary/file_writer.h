@@ -1,19 +1,30 @@
 // Writing the dictionary files: a buffered writer over an open file, and the
 // safe replacement of a file's whole content.
 //
-// A file is replaced by writing a new temporary file beside it, syncing it
-// and renaming it over the old one once every byte is in, so that a failure
-// at any point (a full disk, an I/O error, out of memory) leaves the old
-// file exactly as it was and no temporary behind. A path that is a symbolic
-// link replaces the file the link names, and an existing file keeps its
-// permission bits.
+// A file is replaced by writing a new temporary file beside it, readable by
+// its owner alone, syncing it, giving it the old file's owner, group,
+// extended attributes (its access control list among them) and permission
+// bits, and renaming it over the old one, so that a failure at any point (a
+// full disk, an I/O error, out of memory) leaves the old file exactly as it
+// was and no temporary behind, and no one may read the new bytes who may not
+// read the file. A new file gets the permissions a file newly made there
+// would get. A path that is a symbolic link replaces the file the link
+// names; a link that another user made in a sticky directory open to all
+// (such as /tmp) is not followed, and nothing is written.
 //
-// Two kinds of target are written in place instead (opened, truncated,
-// written): an existing target that is not a regular file (a device such as
-// /dev/null, a pipe), since such a file must never become a plain file; and
-// a target whose directory refuses a temporary while the file itself may be
-// written. A failure part-way through leaves such a target with the bytes
-// written before it; it is never removed.
+// Some targets are written in place instead (opened, truncated, written):
+// an existing target that is not a regular file (a device such as
+// /dev/null, a pipe), since such a file must never become a plain file; a
+// target whose directory refuses a temporary while the file itself may be
+// written; a file whose owner, group or attributes the platform will not
+// give a new file (another user's file, a group of which the process is not
+// a member, an attribute it may not set), since replacing it would change
+// who may read it; and, when the path is not a link, a file that may be
+// written but not replaced (another user's file in a sticky directory) and
+// one whose temporary's name would be too long. A failure part-way through
+// leaves such a target with the bytes written before it; it is never
+// removed. In a sticky directory open to all, another user's file is not
+// written in place unless it belongs to the directory's owner.
 //
 // A path that the platform cannot examine (a link that cannot be followed,
 // a file whose kind cannot be learned) and an existing file that may not be

@@ -2,14 +2,18 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -23,9 +27,17 @@ FileStatus StatusOf(int error) {
     case ENOTDIR:
       return FileStatus::kNotFound;
     case EACCES:
-    case EPERM:
     case EROFS:
       return FileStatus::kDenied;
+    case EPERM:
+      return FileStatus::kNotPermitted;
+    case ENOTSUP:
+#if EOPNOTSUPP != ENOTSUP
+    case EOPNOTSUPP:
+#endif
+      return FileStatus::kUnsupported;
+    case ENAMETOOLONG:
+      return FileStatus::kNameTooLong;
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
@@ -58,6 +70,110 @@ void SyncDirectoryOf(const std::string& path) noexcept {
   if (fd < 0) return;
   (void)::fsync(fd);
   ::close(fd);
+}
+
+// The directory part of `path`: "." for a bare name, "/" for a name in the
+// root.
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Whether a file owned by `owner` in the directory `dir` may have been put
+// there by another user to catch this process out: the directory is sticky
+// and anyone may write to it, and the file belongs neither to this
+// process's user nor to the directory's owner. This is the rule of the
+// kernel's fs.protected_symlinks (for links) and fs.protected_regular (for
+// files opened to be created).
+bool PlantedByAnother(const struct stat& dir, uid_t owner) {
+  return (dir.st_mode & S_ISVTX) != 0 && (dir.st_mode & S_IWOTH) != 0 && owner != ::geteuid() &&
+         owner != dir.st_uid;
+}
+
+// The process's file mode creation mask, read without changing it where
+// the kernel tells it (Linux 4.7 and later); otherwise set and restored,
+// which another thread creating a file at that instant could notice.
+mode_t ProcessUmask() {
+  if (FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status) != nullptr) {
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    }
+    std::fclose(status);
+    if (found) return static_cast<mode_t>(mask & 0777);
+  }
+  const mode_t mask = ::umask(077);
+  ::umask(mask);
+  return mask;
+}
+
+// The names of the extended attributes of the file at `path` (fd < 0) or
+// of the open file `fd`.
+FileStatus ListAttributes(const char* path, int fd, std::vector<std::string>* names) {
+  std::vector<char> buffer;
+  for (;;) {
+    const ssize_t size = fd >= 0 ? ::flistxattr(fd, nullptr, 0) : ::listxattr(path, nullptr, 0);
+    if (size < 0) {
+      if (errno == ENOTSUP || errno == EOPNOTSUPP) return FileStatus::kOk;  // none
+      return StatusOf(errno);
+    }
+    buffer.resize(static_cast<size_t>(size) + 1);
+    const ssize_t got = fd >= 0 ? ::flistxattr(fd, buffer.data(), buffer.size())
+                                : ::listxattr(path, buffer.data(), buffer.size());
+    if (got < 0 && errno == ERANGE) continue;  // more names meanwhile
+    if (got < 0) return StatusOf(errno);
+    for (size_t at = 0; at < static_cast<size_t>(got);) {
+      const size_t length = ::strnlen(buffer.data() + at, static_cast<size_t>(got) - at);
+      if (length != 0) names->emplace_back(buffer.data() + at, length);
+      at += length + 1;
+    }
+    return FileStatus::kOk;
+  }
+}
+
+// The value of the extended attribute `name`, of the file at `path` (fd < 0)
+// or of the open file `fd`.
+FileStatus ReadAttribute(const char* path, int fd, const std::string& name, std::string* value) {
+  for (;;) {
+    const ssize_t size = fd >= 0 ? ::fgetxattr(fd, name.c_str(), nullptr, 0)
+                                 : ::getxattr(path, name.c_str(), nullptr, 0);
+    if (size < 0) return errno == ENODATA ? FileStatus::kNotFound : StatusOf(errno);
+    value->resize(static_cast<size_t>(size) + 1);
+    const ssize_t got = fd >= 0 ? ::fgetxattr(fd, name.c_str(), value->data(), value->size())
+                                : ::getxattr(path, name.c_str(), value->data(), value->size());
+    if (got < 0 && errno == ERANGE) continue;
+    if (got < 0) return StatusOf(errno);
+    value->resize(static_cast<size_t>(got));
+    return FileStatus::kOk;
+  }
+}
+
+// The permission bits that a file created with mode 0666 in `dir` gets: the
+// process's mask applies, unless the directory has a default access
+// control list, which then gives the owner's, the mask's (or the group's)
+// and the others' permissions, each at most read and write.
+mode_t NewFilePermissions(const std::string& dir) {
+  std::string acl;
+  if (ReadAttribute(dir.c_str(), -1, "system.posix_acl_default", &acl) != FileStatus::kOk ||
+      acl.size() < 4) {
+    return 0666 & ~ProcessUmask();
+  }
+  // A version word, then entries of a tag, the permissions and an id.
+  unsigned owner = 0, group = 0, mask = 0, other = 0;
+  bool has_mask = false;
+  for (size_t at = 4; at + 8 <= acl.size(); at += 8) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(acl[at + i]); };
+    const unsigned tag = byte(0) | byte(1) << 8;
+    const unsigned permissions = (byte(2) | byte(3) << 8) & 7;
+    if (tag == 0x01) owner = permissions;
+    if (tag == 0x04) group = permissions;
+    if (tag == 0x10) mask = permissions, has_mask = true;
+    if (tag == 0x20) other = permissions;
+  }
+  return static_cast<mode_t>((owner & 6) << 6 | ((has_mask ? mask : group) & 6) << 3 | (other & 6));
 }
 
 class PosixFile final : public File {
@@ -124,9 +240,12 @@ class PosixFile final : public File {
 
   FileStatus Sync() override { return ::fsync(fd_) != 0 ? StatusOf(errno) : FileStatus::kOk; }
 
-  FileStatus SetPermissions(uint32_t permissions) override {
-    return ::fchmod(fd_, static_cast<mode_t>(permissions & 07777)) != 0 ? StatusOf(errno)
-                                                                        : FileStatus::kOk;
+  FileStatus MatchMetadata(const std::string& path) override {
+    try {
+      return MatchMetadataOf(path);
+    } catch (const std::bad_alloc&) {
+      return FileStatus::kError;
+    }
   }
 
   FileStatus Close() override {
@@ -139,6 +258,57 @@ class PosixFile final : public File {
   }
 
  private:
+  FileStatus MatchMetadataOf(const std::string& path) {
+    struct stat old;
+    if (::stat(path.c_str(), &old) != 0) {
+      if (errno != ENOENT) return StatusOf(errno);
+      return ::fchmod(fd_, NewFilePermissions(DirectoryOf(path))) != 0 ? StatusOf(errno)
+                                                                       : FileStatus::kOk;
+    }
+    struct stat own;
+    if (::fstat(fd_, &own) != 0) return StatusOf(errno);
+    // Owner and group first: a change of owner clears the set-id bits, which
+    // the mode then restores. Only the administrator may give a file away.
+    if (own.st_uid != old.st_uid || own.st_gid != old.st_gid) {
+      const uid_t owner = own.st_uid != old.st_uid ? old.st_uid : static_cast<uid_t>(-1);
+      if (::fchown(fd_, owner, old.st_gid) != 0) return StatusOf(errno);
+    }
+    // Every extended attribute that the process can see on the old file,
+    // the access control list among them (which also sets the permission
+    // bits); those the new file got from elsewhere (a directory's default
+    // list) go, except the security modules' labels, which are the system's.
+    std::vector<std::string> wanted, present;
+    if (FileStatus s = ListAttributes(path.c_str(), -1, &wanted); s != FileStatus::kOk) return s;
+    if (FileStatus s = ListAttributes(nullptr, fd_, &present); s != FileStatus::kOk) return s;
+    for (const std::string& name : present) {
+      if (name.rfind("security.", 0) == 0) continue;
+      if (std::find(wanted.begin(), wanted.end(), name) != wanted.end()) continue;
+      if (::fremovexattr(fd_, name.c_str()) != 0 && errno != ENODATA) return StatusOf(errno);
+    }
+    std::string value, current;
+    for (const std::string& name : wanted) {
+      if (FileStatus s = ReadAttribute(path.c_str(), -1, name, &value); s != FileStatus::kOk) {
+        if (s == FileStatus::kNotFound) continue;  // removed meanwhile
+        return s;
+      }
+      if (ReadAttribute(nullptr, fd_, name, &current) == FileStatus::kOk && current == value) {
+        continue;  // already so (a label the system gave)
+      }
+      if (::fsetxattr(fd_, name.c_str(), value.data(), value.size(), 0) != 0) {
+        return StatusOf(errno);
+      }
+    }
+    if (::fchmod(fd_, old.st_mode & 07777) != 0) return StatusOf(errno);
+    // The kernel drops what it does not let this process set (a set-group-id
+    // bit for a group it is not in) without saying so.
+    if (::fstat(fd_, &own) != 0) return StatusOf(errno);
+    if (own.st_uid != old.st_uid || own.st_gid != old.st_gid ||
+        (own.st_mode & 07777) != (old.st_mode & 07777)) {
+      return FileStatus::kNotPermitted;
+    }
+    return FileStatus::kOk;
+  }
+
   int fd_;
 };
 
@@ -190,7 +360,37 @@ class PosixFiles final : public Files {
   }
 
   FileStatus CreateForWriting(const std::string& path, std::unique_ptr<File>* file) override {
-    return Adopt(OpenRetrying(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666), file);
+    // An existing file is opened without O_CREAT, which the kernel's
+    // fs.protected_regular would refuse for another user's file in a sticky
+    // directory: this backend applies the rule itself, with the owner of
+    // the file opened.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      int fd = OpenRetrying(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0);
+      if (fd < 0 && errno == ENOENT) {
+        fd = OpenRetrying(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EEXIST) continue;  // made meanwhile
+        return Adopt(fd, file);
+      }
+      if (fd < 0) return StatusOf(errno == ELOOP ? EPERM : errno);
+      struct stat st, dir;
+      if (::fstat(fd, &st) != 0 || ::stat(DirectoryOf(path).c_str(), &dir) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return StatusOf(error);
+      }
+      if (S_ISREG(st.st_mode) && PlantedByAnother(dir, st.st_uid)) {
+        ::close(fd);
+        return FileStatus::kNotPermitted;
+      }
+      // Truncated only now that it is known to be the file to write.
+      if (S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return StatusOf(error);
+      }
+      return Adopt(fd, file);
+    }
+    return FileStatus::kError;
   }
 
   FileStatus CreateTemporaryBeside(const std::string& beside, std::string* path,
@@ -203,7 +403,10 @@ class PosixFiles final : public Files {
       if (base.empty() || base.size() > 200) base = "dzv";
       for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = dir + "." + base + "." + UniqueSuffix();
-        const int fd = OpenRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Readable by the owner alone until MatchMetadata gives it the
+        // final file's access.
+        const int fd =
+            OpenRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno == EEXIST) continue;
         const FileStatus status = Adopt(fd, file);
         if (status == FileStatus::kOk) {
@@ -240,6 +443,9 @@ class PosixFiles final : public Files {
         }
         if (!S_ISLNK(st.st_mode)) break;
         if (hop == 40) return FileStatus::kError;
+        struct stat dir;
+        if (::stat(DirectoryOf(current).c_str(), &dir) != 0) return StatusOf(errno);
+        if (PlantedByAnother(dir, st.st_uid)) return FileStatus::kNotPermitted;
         std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
         ssize_t n;
         while ((n = ::readlink(current.c_str(), target.data(), target.size())) >= 0 &&

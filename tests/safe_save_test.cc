@@ -1,0 +1,339 @@
+// Saving and exporting on a machine shared with other users, through the
+// real file service: the temporary is the owner's alone while it is written;
+// a link that another user planted in a sticky directory open to all does not
+// redirect the save; the file keeps its owner, group, extended attributes and
+// access control list, or is written in place where they cannot be carried
+// over; and a file that may be written but not replaced is written in place.
+// The parts that need a second user run as nobody and are skipped where the
+// test is not root.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "dictionary_files_util.h"
+#include "duduzuvez210.h"
+#include "platform/files.h"
+#include "test_util.h"
+
+namespace dzv::testing {
+namespace {
+
+using platform::File;
+using platform::Files;
+using platform::FileStatus;
+using platform::ScopedService;
+
+using WriteFn = int32_t (*)(int32_t, const char*);
+const WriteFn kWriters[] = {&DictionarySave, &DictionaryExport};
+
+// Another user, and one more that exists only as a number.
+constexpr uid_t kStranger = 65533;
+
+struct stat LstatOf(const std::string& path) {
+  struct stat st = {};
+  EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+  return st;
+}
+
+const passwd* Nobody() { return ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr; }
+
+// Records the permission bits of every temporary when it is made and at
+// each write into it.
+class TemporaryWatch final : public platform::FilesWrapper {
+ public:
+  TemporaryWatch() : FilesWrapper(&Files::Default()) {}
+  std::vector<mode_t> modes;
+
+  FileStatus CreateTemporaryBeside(const std::string& beside, std::string* path,
+                                   std::unique_ptr<File>* file) override {
+    const FileStatus status = target()->CreateTemporaryBeside(beside, path, file);
+    if (status == FileStatus::kOk) {
+      Record(*path);
+      *file = std::make_unique<Watched>(*this, *path, std::move(*file));
+    }
+    return status;
+  }
+
+ private:
+  void Record(const std::string& path) { modes.push_back(LstatOf(path).st_mode & 07777); }
+
+  class Watched final : public File {
+   public:
+    Watched(TemporaryWatch& watch, std::string path, std::unique_ptr<File> inner)
+        : watch_(watch), path_(std::move(path)), inner_(std::move(inner)) {}
+    FileStatus Read(void* buffer, size_t n, size_t* got) override {
+      return inner_->Read(buffer, n, got);
+    }
+    FileStatus Write(const void* buffer, size_t n) override {
+      watch_.Record(path_);
+      return inner_->Write(buffer, n);
+    }
+    FileStatus Seek(uint64_t offset) override { return inner_->Seek(offset); }
+    FileStatus Size(uint64_t* size) override { return inner_->Size(size); }
+    FileStatus Sync() override { return inner_->Sync(); }
+    FileStatus MatchMetadata(const std::string& path) override {
+      return inner_->MatchMetadata(path);
+    }
+    FileStatus Close() override { return inner_->Close(); }
+
+   private:
+    TemporaryWatch& watch_;
+    std::string path_;
+    std::unique_ptr<File> inner_;
+  };
+};
+
+TEST(SafeSave, TheTemporaryIsTheOwnersAloneWhileItIsWritten) {
+  Dict d(Items{{"k", std::string(100000, 'v')}});
+  TempDir dir;
+  const mode_t old_mask = ::umask(022);
+  for (WriteFn write : kWriters) {
+    const std::string secret = dir.File("secret"), fresh = dir.File("fresh");
+    WriteFileBytes(secret, "old");
+    ASSERT_EQ(::chmod(secret.c_str(), 0640), 0);
+    ::unlink(fresh.c_str());
+    TemporaryWatch watch;
+    {
+      ScopedService<Files> use(&watch);
+      EXPECT_EQ(write(d.h(), secret.c_str()), 1);
+      EXPECT_EQ(write(d.h(), fresh.c_str()), 1);
+    }
+    ASSERT_GE(watch.modes.size(), 4u);
+    for (mode_t mode : watch.modes) EXPECT_EQ(mode, 0600u);
+    EXPECT_EQ(LstatOf(secret).st_mode & 07777, 0640u);
+    EXPECT_EQ(LstatOf(fresh).st_mode & 07777, 0644u) << "a new file follows the mask";
+    EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"fresh", "secret"}));
+  }
+  ::umask(old_mask);
+}
+
+// In a sticky directory open to all, a link is followed only when it is the
+// saver's own or the directory owner's, as the kernel's protected_symlinks
+// rule has it; elsewhere every link is followed.
+TEST(SafeSave, ALinkAnotherUserPlantedInASharedDirectoryIsNotFollowed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, to make links of other users";
+  Dict d(Items{{"k", "v"}});
+  struct Case {
+    mode_t dir_mode;
+    uid_t link_owner;  // the directory belongs to kStranger
+    bool followed;
+  };
+  const Case cases[] = {{01777, 65534, false},
+                        {01777, kStranger, true},
+                        {01777, 0, true},
+                        {01775, 65534, true},
+                        {0777, 65534, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("directory " + std::to_string(c.dir_mode) + ", link of " +
+                 std::to_string(c.link_owner));
+    TempDir top;
+    const std::string shared = top.File("shared"), victim = top.File("victim");
+    ASSERT_EQ(::mkdir(shared.c_str(), 0700), 0);
+    ASSERT_EQ(::chown(shared.c_str(), kStranger, kStranger), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), c.dir_mode), 0);
+    const std::string link = shared + "/report.dict";
+    ASSERT_EQ(::symlink(victim.c_str(), link.c_str()), 0);
+    ASSERT_EQ(::lchown(link.c_str(), c.link_owner, c.link_owner), 0);
+    // A second hop: the saver's own link to the planted one.
+    ASSERT_EQ(::symlink(link.c_str(), top.File("mine").c_str()), 0);
+    for (const std::string& path : {link, top.File("mine")}) {
+      for (WriteFn write : kWriters) {
+        WriteFileBytes(victim, "precious");
+        EXPECT_EQ(write(d.h(), path.c_str()), c.followed ? 1 : 0) << path;
+        if (!c.followed) {
+          EXPECT_EQ(ReadFileBytes(victim), "precious");
+        }
+      }
+    }
+    if (c.followed) {
+      EXPECT_EQ(ReadFileBytes(victim), "k=v\r\n");
+    }
+    EXPECT_EQ(Listing(shared), std::set<std::string>{"report.dict"});
+    EXPECT_TRUE(S_ISLNK(LstatOf(link).st_mode));
+    EXPECT_EQ(Listing(top.path()), (std::set<std::string>{"mine", "shared", "victim"}));
+  }
+}
+
+// A POSIX access control list as the kernel keeps it in an extended
+// attribute: a version, then entries of a tag, permissions and an id.
+struct AclEntry {
+  uint16_t tag;
+  uint16_t permissions;
+  uint32_t id;
+};
+std::string AclBytes(std::initializer_list<AclEntry> entries) {
+  std::string out = U32(2);
+  for (const AclEntry& e : entries) out += U16(e.tag) + U16(e.permissions) + U32(e.id);
+  return out;
+}
+constexpr uint32_t kNoId = 0xFFFFFFFF;
+
+// Every extended attribute of a file, name and value; empty when the file
+// system has none.
+std::set<std::pair<std::string, std::string>> Attributes(const std::string& path) {
+  std::set<std::pair<std::string, std::string>> out;
+  char names[4096];
+  const ssize_t n = ::llistxattr(path.c_str(), names, sizeof names);
+  for (ssize_t at = 0; at < n; at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
+    char value[4096];
+    const ssize_t v = ::lgetxattr(path.c_str(), names + at, value, sizeof value);
+    out.emplace(names + at, v < 0 ? "?" : std::string(value, static_cast<size_t>(v)));
+  }
+  return out;
+}
+
+// A file's owner, group, mode and extended attributes survive a save; a new
+// file in a directory with a default access control list gets what any new
+// file gets there.
+TEST(SafeSave, AFileKeepsItsGroupAttributesAndAccessList) {
+  TempDir dir;
+  const std::string path = dir.File("team.dict");
+  WriteFileBytes(path, "old");
+  if (::setxattr(path.c_str(), "user.dzv.origin", "kept", 4, 0) != 0) {
+    GTEST_SKIP() << "the file system of " << dir.path()
+                 << " holds no user extended attributes: " << std::strerror(errno);
+  }
+  // A group other than the saver's own that the saver may give a file.
+  gid_t group = ::getegid();
+  if (::geteuid() == 0) {
+    group = 65534;
+  } else {
+    gid_t groups[64];
+    const int n = ::getgroups(64, groups);
+    for (int i = 0; i < n; ++i) {
+      if (groups[i] != ::getegid()) group = groups[i];
+    }
+  }
+  ASSERT_EQ(::chown(path.c_str(), static_cast<uid_t>(-1), group), 0);
+  // The owner and a named user may read and write; the owning group only
+  // read, so that the mask (the mode's group bits) differs from the group.
+  const std::string acl = AclBytes(
+      {{0x01, 6, kNoId}, {0x02, 6, 65534}, {0x04, 4, kNoId}, {0x10, 6, kNoId}, {0x20, 0, kNoId}});
+  const bool have_acl =
+      ::setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) == 0;
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(path.c_str(), 65534, static_cast<gid_t>(-1)), 0);
+  }
+  const struct stat before = LstatOf(path);
+  const auto attributes = Attributes(path);
+  Dict d(Items{{"k", "v"}});
+  for (WriteFn write : kWriters) {
+    ASSERT_EQ(write(d.h(), path.c_str()), 1);
+    const struct stat after = LstatOf(path);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(Attributes(path), attributes);
+  }
+  EXPECT_EQ(Listing(dir.path()), std::set<std::string>{"team.dict"});
+  if (!have_acl) GTEST_SKIP() << "no access control lists here: " << std::strerror(errno);
+
+  // A default list: the named user may read and write what is made here,
+  // whatever the process's mask.
+  const std::string shared = dir.File("shared");
+  ASSERT_EQ(::mkdir(shared.c_str(), 0755), 0);
+  const std::string default_acl = AclBytes(
+      {{0x01, 7, kNoId}, {0x02, 6, 65534}, {0x04, 5, kNoId}, {0x10, 7, kNoId}, {0x20, 4, kNoId}});
+  ASSERT_EQ(::setxattr(shared.c_str(), "system.posix_acl_default", default_acl.data(),
+                       default_acl.size(), 0),
+            0);
+  const mode_t old_mask = ::umask(077);
+  const int fd = ::open((shared + "/plain").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  EXPECT_EQ(DictionarySave(d.h(), (shared + "/saved").c_str()), 1);
+  ::umask(old_mask);
+  EXPECT_EQ(LstatOf(shared + "/saved").st_mode, LstatOf(shared + "/plain").st_mode);
+  EXPECT_EQ(Attributes(shared + "/saved"), Attributes(shared + "/plain"));
+}
+
+// Saves by nobody of files that belong to others, or to a group nobody is
+// not in: replacing them would change who may read them, so they are
+// written in place (the same file, its owner and group kept); but not a file
+// that a third user may have planted in a sticky directory open to all.
+TEST(SafeSave, FilesThatCannotBeReplacedAsTheyAreAreWrittenInPlace) {
+  const passwd* nobody = Nobody();
+  if (nobody == nullptr) GTEST_SKIP() << "needs root and the user nobody, to save as nobody";
+  const uid_t me = nobody->pw_uid;
+  const gid_t my_group = nobody->pw_gid;
+  struct Case {
+    const char* what;
+    mode_t dir_mode;
+    uid_t dir_owner;
+    uid_t file_owner;
+    gid_t file_group;
+    mode_t file_mode;
+    bool written;
+  };
+  const Case cases[] = {
+      {"another user's file in a directory nobody may write", 0777, 0, 0, 0, 0666, true},
+      {"nobody's file of a group nobody is not in", 0777, 0, me, 12345, 0640, true},
+      {"a file of nobody's group in a sticky team directory", 01770, 0, 0, my_group, 0660, true},
+      {"the directory owner's file in a sticky directory open to all", 01777, 0, 0, 0, 0666, true},
+      {"a third user's file in a sticky directory open to all", 01777, 0, kStranger, kStranger,
+       0666, false},
+  };
+  Dict d(Items{{"k", "v"}});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir top;
+    ASSERT_EQ(::chmod(top.path().c_str(), 0755), 0);
+    const std::string dir = top.File("d"), path = dir + "/file.dict";
+    ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+    ASSERT_EQ(::chown(dir.c_str(), c.dir_owner, my_group), 0);
+    ASSERT_EQ(::chmod(dir.c_str(), c.dir_mode), 0);
+    WriteFileBytes(path, "old");
+    ASSERT_EQ(::chown(path.c_str(), c.file_owner, c.file_group), 0);
+    ASSERT_EQ(::chmod(path.c_str(), c.file_mode), 0);
+    const struct stat before = LstatOf(path);
+    for (WriteFn write : kWriters) {
+      const int status =
+          RunAsUser(me, my_group, [&] { return write(d.h(), path.c_str()) == 1 ? 1 : 0; });
+      if (status == 126) GTEST_SKIP() << "cannot become nobody here";
+      EXPECT_EQ(status, c.written ? 1 : 0);
+      const struct stat after = LstatOf(path);
+      EXPECT_EQ(after.st_ino, before.st_ino) << "the same file";
+      EXPECT_EQ(after.st_uid, before.st_uid);
+      EXPECT_EQ(after.st_gid, before.st_gid);
+      EXPECT_EQ(after.st_mode, before.st_mode);
+    }
+    EXPECT_EQ(ReadFileBytes(path), c.written ? "k=v\r\n" : "old");
+    EXPECT_EQ(Listing(dir), std::set<std::string>{"file.dict"});
+  }
+}
+
+// A path so long that the temporary's name would not fit is written in
+// place.
+TEST(SafeSave, APathWithNoRoomForTheTemporaryIsWrittenInPlace) {
+  TempDir top;
+  std::string dir = top.path();
+  // The path and its zero byte fit; the temporary's longer name does not.
+  const size_t length = PATH_MAX - 8;
+  while (length - dir.size() - 1 > 160) {
+    dir += "/" + std::string(150, 'd');
+    ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0) << std::strerror(errno);
+  }
+  const std::string path = dir + "/" + std::string(length - dir.size() - 1, 'f');
+  ASSERT_EQ(path.size(), length);
+  Dict d(Items{{"k", "v"}});
+  for (bool exists : {false, true}) {
+    ASSERT_EQ(FileExists(path), exists);
+    EXPECT_EQ(DictionarySave(d.h(), path.c_str()), 1) << (exists ? "over a file" : "a new file");
+    EXPECT_EQ(ReadFileBytes(path), std::string("\x01\x00\x01k\x01v", 6));
+    EXPECT_EQ(Listing(dir).size(), 1u);
+  }
+}
+
+}  // namespace
+}  // namespace dzv::testing
