@@ -1,6 +1,8 @@
 // The registry functions of the profile family, through the exported C
-// functions, on a registry in a temporary directory seen through a wrapper
-// that counts open keys and injects failures.
+// functions, on a registry in memory seen through a wrapper that counts open
+// keys and injects failures.
+#include "platform/in_memory/registry.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,9 +12,7 @@
 #include <vector>
 
 #include "duduzuvez210.h"
-#include "platform/linux/registry_store.h"
 #include "profile/registry_access.h"
-#include "test_util.h"
 
 namespace dzv::platform {
 namespace {
@@ -29,8 +29,8 @@ class Recorder : public RegistryWrapper {
   int max_open = 0;
   int calls = 0;
   int fail_at = 0;
-  std::string failed;            // the name of the call that was failed
-  std::string fail_delete_of;    // DeleteKey of this name fails
+  std::string failed;          // the name of the call that was failed
+  std::string fail_delete_of;  // DeleteKey of this name fails
   bool closed_root = false;
   std::vector<std::string> deleted;
 
@@ -128,8 +128,7 @@ class RegistryAccess : public ::testing::Test {
     EXPECT_FALSE(recorder_.closed_root) << "the caller's root was closed";
   }
 
-  dzv::testing::TempDir dir_;
-  SqliteRegistry store_{dir_.File("registry.db"), nullptr};
+  InMemoryRegistry store_;
   Recorder recorder_{&store_};
   ScopedService<Registry> installed_{&recorder_};
 };
@@ -203,8 +202,8 @@ TEST_F(RegistryAccess, DeleteKeyTakesTheTreeDepthFirst) {
   recorder_.max_open = 0;
   recorder_.deleted.clear();
   EXPECT_EQ(_ProfileRegistryDeleteKey(kHkcu, "T"), 1);
-  EXPECT_EQ(recorder_.deleted, (std::vector<std::string>{"deep", "1", "2", "x", "y", "a", "b",
-                                                          "z", "c", "T"}));
+  EXPECT_EQ(recorder_.deleted,
+            (std::vector<std::string>{"deep", "1", "2", "x", "y", "a", "b", "z", "c", "T"}));
   EXPECT_EQ(recorder_.max_open, 5) << "one key open per level";
   EXPECT_FALSE(KeyExists("T"));
   EXPECT_TRUE(KeyExists("Tail"));

@@ -1,0 +1,387 @@
+// The registry in memory: the key tree, the handles, and the calls.
+#include "platform/in_memory/registry.h"
+
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <new>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace dzv::platform {
+namespace {
+
+const RegKey kRoots[] = {DZV_HKEY_CLASSES_ROOT, DZV_HKEY_CURRENT_USER, DZV_HKEY_LOCAL_MACHINE,
+                         DZV_HKEY_USERS, DZV_HKEY_CURRENT_CONFIG};
+constexpr size_t kRootCount = sizeof kRoots / sizeof kRoots[0];
+
+// The place of a predefined root in kRoots; kRootCount for any other value.
+size_t RootIndex(RegKey key) {
+  size_t i = 0;
+  while (i < kRootCount && kRoots[i] != key) ++i;
+  return i;
+}
+
+// Rights named generically, or as "all the caller may have", become the
+// key's own rights.
+uint32_t NormalizeAccess(uint32_t access) {
+  if (access & (kGenericAll | kMaximumAllowed)) access |= kKeyAllAccess;
+  if (access & kGenericRead) access |= kKeyRead;
+  if (access & kGenericWrite) access |= kKeyWrite;
+  return access;
+}
+
+// Splits a sub-key path at its backslashes. Null and empty paths have no
+// components; an empty component, or one longer than a key name may be, is
+// refused.
+int32_t SplitPath(const char* path, std::vector<std::string_view>* parts) {
+  if (path == nullptr || *path == '\0') return kErrorSuccess;
+  std::string_view rest(path);
+  while (true) {
+    const size_t cut = rest.find('\\');
+    const std::string_view part = rest.substr(0, cut);
+    if (part.empty()) return kErrorBadPathname;
+    if (part.size() > kMaxKeyNameLength) return kErrorInvalidParameter;
+    parts->push_back(part);
+    if (cut == std::string_view::npos) return kErrorSuccess;
+    rest.remove_prefix(cut + 1);
+  }
+}
+
+// Copies a name and its terminating zero into a caller's area of `*size`
+// bytes, setting `*size` to the name's length; kErrorMoreData when it does
+// not fit.
+int32_t CopyName(std::string_view name, char* out, uint32_t* size) {
+  if (name.size() >= *size) return kErrorMoreData;
+  std::memcpy(out, name.data(), name.size());
+  out[name.size()] = '\0';
+  *size = static_cast<uint32_t>(name.size());
+  return kErrorSuccess;
+}
+
+// Hands a value's type and data to a caller's places, each optional; data
+// that do not fit give kErrorMoreData and the length needed.
+int32_t CopyValue(uint32_t value_type, std::string_view bytes, uint32_t* type, uint8_t* data,
+                  uint32_t* size) {
+  if (data != nullptr) {
+    if (bytes.size() > *size) {
+      *size = static_cast<uint32_t>(bytes.size());
+      return kErrorMoreData;
+    }
+    if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
+  }
+  if (size != nullptr) *size = static_cast<uint32_t>(bytes.size());
+  if (type != nullptr) *type = value_type;
+  return kErrorSuccess;
+}
+
+}  // namespace
+
+// The keys, the handles out, and the count of stored bytes. Every member
+// function runs under `mutex`; a std::bad_alloc leaves the tree as it was.
+class InMemoryRegistry::Tree {
+ public:
+  Tree(const LeadByteTable* lead_bytes, size_t byte_limit)
+      : lead_bytes_(lead_bytes), byte_limit_(byte_limit) {
+    for (size_t i = 0; i < kRootCount; ++i) roots_[i] = {std::make_shared<Key>(), kKeyAllAccess};
+  }
+  // Releases the keys one at a time, so that a tree of any depth goes
+  // without deep recursion.
+  ~Tree() {
+    std::vector<std::shared_ptr<Key>> pending;
+    for (Handle& root : roots_) pending.push_back(std::move(root.key));
+    while (!pending.empty()) {
+      std::shared_ptr<Key> key = std::move(pending.back());
+      pending.pop_back();
+      for (auto& child : key->children) pending.push_back(std::move(child.second));
+    }
+  }
+
+  std::mutex mutex;
+
+  int32_t OpenOrCreate(RegKey key, const char* path, uint32_t access, RegKey* result, bool create) {
+    if (result == nullptr || (create && path == nullptr)) return kErrorInvalidParameter;
+    const Handle* from = nullptr;
+    std::vector<std::string_view> parts;
+    int32_t rc = Resolve(key, &from);
+    if (rc == kErrorSuccess) rc = SplitPath(path, &parts);
+    if (rc != kErrorSuccess) return rc;
+    std::shared_ptr<Key> parent = from->key;
+    size_t found = 0;
+    for (; found < parts.size(); ++found) {
+      auto it = parent->children.find(Fold(parts[found]));
+      if (it == parent->children.end()) break;
+      parent = it->second;
+    }
+    if (found == parts.size()) {
+      *result = Issue(parent, access);
+      return kErrorSuccess;
+    }
+    if (!create) return kErrorFileNotFound;
+    if ((from->access & kKeyCreateSubKey) == 0) return kErrorAccessDenied;
+    size_t added = 0;
+    for (size_t i = found; i < parts.size(); ++i) added += parts[i].size();
+    if (!Fits(added)) return kErrorDiskFull;
+    // The missing keys are made apart from the tree and hung in by the last
+    // step, so that running out of memory leaves no part of them behind.
+    std::string top_fold = Fold(parts[found]);
+    auto top = std::make_shared<Key>(std::string(parts[found]));
+    std::shared_ptr<Key> bottom = top;
+    for (size_t i = found + 1; i < parts.size(); ++i) {
+      auto child = std::make_shared<Key>(std::string(parts[i]));
+      bottom->children.emplace(Fold(parts[i]), child);
+      bottom = std::move(child);
+    }
+    const RegKey issued = Issue(bottom, access);
+    try {
+      parent->children.emplace(std::move(top_fold), std::move(top));
+    } catch (const std::bad_alloc&) {
+      handles_.erase(reinterpret_cast<uintptr_t>(issued));
+      throw;
+    }
+    stored_ += added;
+    *result = issued;
+    return kErrorSuccess;
+  }
+
+  int32_t DeleteKey(RegKey key, const char* path) {
+    if (path == nullptr || *path == '\0') return kErrorInvalidParameter;
+    const Handle* from = nullptr;
+    std::vector<std::string_view> parts;
+    int32_t rc = Resolve(key, &from);
+    if (rc == kErrorSuccess) rc = SplitPath(path, &parts);
+    if (rc != kErrorSuccess) return rc;
+    Key* parent = nullptr;
+    std::map<std::string, std::shared_ptr<Key>>::iterator it;
+    for (std::string_view part : parts) {
+      parent = parent == nullptr ? from->key.get() : it->second.get();
+      it = parent->children.find(Fold(part));
+      if (it == parent->children.end()) return kErrorFileNotFound;
+    }
+    Key& gone = *it->second;
+    if (!gone.children.empty()) return kErrorAccessDenied;
+    size_t freed = gone.name.size();
+    for (const Value& value : gone.values) freed += value.name.size() + value.data.size();
+    gone.deleted = true;
+    gone.values = {};
+    parent->children.erase(it);
+    stored_ -= freed;
+    return kErrorSuccess;
+  }
+
+  int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t* name_size) {
+    if (name == nullptr || name_size == nullptr) return kErrorInvalidParameter;
+    const Handle* h = nullptr;
+    if (int32_t rc = Resolve(key, &h, kKeyEnumerateSubKeys); rc != kErrorSuccess) return rc;
+    const auto& children = h->key->children;
+    if (index >= children.size()) return kErrorNoMoreItems;
+    return CopyName(std::next(children.begin(), index)->second->name, name, name_size);
+  }
+
+  int32_t SetValue(RegKey key, const char* name, uint32_t type, const uint8_t* data,
+                   uint32_t size) {
+    if (data == nullptr && size != 0) return kErrorInvalidParameter;
+    const std::string_view value_name = name == nullptr ? "" : name;
+    if (value_name.size() > kMaxValueNameLength) return kErrorInvalidParameter;
+    const Handle* h = nullptr;
+    if (int32_t rc = Resolve(key, &h, kKeySetValue); rc != kErrorSuccess) return rc;
+    std::string fold = Fold(value_name);
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    if (Value* value = Find(*h->key, fold)) {
+      const size_t old_size = value->data.size();
+      if (size > old_size && !Fits(size - old_size)) return kErrorDiskFull;
+      value->data.assign(bytes);  // replaced whole or, out of memory, kept
+      value->type = type;
+      stored_ = stored_ - old_size + size;
+      return kErrorSuccess;
+    }
+    if (!Fits(value_name.size() + size)) return kErrorDiskFull;
+    h->key->values.push_back(
+        Value{std::string(value_name), std::move(fold), type, std::string(bytes)});
+    stored_ += value_name.size() + size;
+    return kErrorSuccess;
+  }
+
+  int32_t QueryValue(RegKey key, const char* name, uint32_t* type, uint8_t* data, uint32_t* size) {
+    if (data != nullptr && size == nullptr) return kErrorInvalidParameter;
+    const Handle* h = nullptr;
+    if (int32_t rc = Resolve(key, &h, kKeyQueryValue); rc != kErrorSuccess) return rc;
+    const Value* value = Find(*h->key, Fold(name == nullptr ? "" : name));
+    if (value == nullptr) return kErrorFileNotFound;
+    return CopyValue(value->type, value->data, type, data, size);
+  }
+
+  int32_t DeleteValue(RegKey key, const char* name) {
+    const Handle* h = nullptr;
+    if (int32_t rc = Resolve(key, &h, kKeySetValue); rc != kErrorSuccess) return rc;
+    Value* value = Find(*h->key, Fold(name == nullptr ? "" : name));
+    if (value == nullptr) return kErrorFileNotFound;
+    stored_ -= value->name.size() + value->data.size();
+    std::vector<Value>& values = h->key->values;
+    values.erase(values.begin() + (value - values.data()));
+    return kErrorSuccess;
+  }
+
+  int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t* name_size, uint32_t* type,
+                    uint8_t* data, uint32_t* data_size) {
+    if (name == nullptr || name_size == nullptr || (data != nullptr && data_size == nullptr)) {
+      return kErrorInvalidParameter;
+    }
+    const Handle* h = nullptr;
+    if (int32_t rc = Resolve(key, &h, kKeyQueryValue); rc != kErrorSuccess) return rc;
+    const std::vector<Value>& values = h->key->values;
+    if (index >= values.size()) return kErrorNoMoreItems;
+    const Value& value = values[index];
+    if (value.name.size() >= *name_size) return kErrorMoreData;
+    int32_t rc = CopyValue(value.type, value.data, type, data, data_size);
+    if (rc == kErrorSuccess) rc = CopyName(value.name, name, name_size);
+    return rc;
+  }
+
+  int32_t CloseKey(RegKey key) {
+    if (RootIndex(key) < kRootCount) return kErrorSuccess;
+    return handles_.erase(reinterpret_cast<uintptr_t>(key)) == 1 ? kErrorSuccess
+                                                                 : kErrorInvalidHandle;
+  }
+
+ private:
+  struct Value {
+    std::string name;  // as first created
+    std::string fold;
+    uint32_t type;
+    std::string data;
+  };
+  struct Key {
+    Key() = default;
+    explicit Key(std::string key_name) : name(std::move(key_name)) {}
+    std::string name;
+    bool deleted = false;
+    std::map<std::string, std::shared_ptr<Key>> children;  // by folded name
+    std::vector<Value> values;                             // in creation order
+  };
+  // A handle holds its key, so that the key outlives its deletion as long
+  // as the handle is open.
+  struct Handle {
+    std::shared_ptr<Key> key;
+    uint32_t access = 0;
+  };
+
+  // The handle `key`, which must name a key still in the tree and, unless
+  // `needs` is 0, have those rights.
+  int32_t Resolve(RegKey key, const Handle** out, uint32_t needs = 0) const {
+    if (const size_t root = RootIndex(key); root < kRootCount) {
+      *out = &roots_[root];
+    } else {
+      auto it = handles_.find(reinterpret_cast<uintptr_t>(key));
+      if (it == handles_.end()) return kErrorInvalidHandle;
+      *out = &it->second;
+    }
+    if ((*out)->key->deleted) return kErrorKeyDeleted;
+    return ((*out)->access & needs) == needs ? kErrorSuccess : kErrorAccessDenied;
+  }
+
+  // Handle values are multiples of 4, never 0, a root or one in use.
+  RegKey Issue(std::shared_ptr<Key> key, uint32_t access) {
+    uintptr_t value;
+    do {
+      value = next_handle_;
+      next_handle_ += 4;
+    } while (value == 0 || handles_.count(value) != 0 ||
+             RootIndex(reinterpret_cast<RegKey>(value)) < kRootCount);
+    handles_.emplace(value, Handle{std::move(key), NormalizeAccess(access)});
+    return reinterpret_cast<RegKey>(value);
+  }
+
+  // The name as lookups compare it: ASCII letters in upper case, except the
+  // second byte of a double-byte character.
+  std::string Fold(std::string_view name) const {
+    std::string out(name);
+    for (size_t i = 0; i < out.size(); ++i) {
+      const unsigned char c = static_cast<unsigned char>(out[i]);
+      if (lead_bytes_ != nullptr && lead_bytes_->IsLead(c) && i + 1 < out.size()) {
+        ++i;
+      } else if (c >= 'a' && c <= 'z') {
+        out[i] = static_cast<char>(c - 'a' + 'A');
+      }
+    }
+    return out;
+  }
+
+  static Value* Find(Key& key, const std::string& fold) {
+    for (Value& value : key.values) {
+      if (value.fold == fold) return &value;
+    }
+    return nullptr;
+  }
+
+  bool Fits(size_t added) const { return added <= byte_limit_ - stored_; }
+
+  const LeadByteTable* const lead_bytes_;
+  const size_t byte_limit_;
+  size_t stored_ = 0;  // never more than byte_limit_
+  Handle roots_[kRootCount];
+  std::unordered_map<uintptr_t, Handle> handles_;
+  uintptr_t next_handle_ = 0x1000;
+};
+
+InMemoryRegistry::InMemoryRegistry(const LeadByteTable* lead_bytes, size_t byte_limit)
+    : tree_(std::make_unique<Tree>(lead_bytes, byte_limit)) {}
+
+InMemoryRegistry::~InMemoryRegistry() = default;
+
+// The one place that locks: every call runs whole under the tree's mutex,
+// and memory running out becomes a code.
+template <class Body>
+int32_t InMemoryRegistry::Locked(Body&& body) {
+  std::lock_guard<std::mutex> lock(tree_->mutex);
+  try {
+    return body(*tree_);
+  } catch (const std::bad_alloc&) {
+    return kErrorOutOfMemory;
+  }
+}
+
+int32_t InMemoryRegistry::CreateKey(RegKey key, const char* path, uint32_t access, RegKey* result) {
+  return Locked([&](Tree& t) { return t.OpenOrCreate(key, path, access, result, true); });
+}
+
+int32_t InMemoryRegistry::OpenKey(RegKey key, const char* path, uint32_t access, RegKey* result) {
+  return Locked([&](Tree& t) { return t.OpenOrCreate(key, path, access, result, false); });
+}
+
+int32_t InMemoryRegistry::SetValue(RegKey key, const char* name, uint32_t type, const uint8_t* data,
+                                   uint32_t size) {
+  return Locked([&](Tree& t) { return t.SetValue(key, name, type, data, size); });
+}
+
+int32_t InMemoryRegistry::QueryValue(RegKey key, const char* name, uint32_t* type, uint8_t* data,
+                                     uint32_t* size) {
+  return Locked([&](Tree& t) { return t.QueryValue(key, name, type, data, size); });
+}
+
+int32_t InMemoryRegistry::DeleteValue(RegKey key, const char* name) {
+  return Locked([&](Tree& t) { return t.DeleteValue(key, name); });
+}
+
+int32_t InMemoryRegistry::EnumKey(RegKey key, uint32_t index, char* name, uint32_t* name_size) {
+  return Locked([&](Tree& t) { return t.EnumKey(key, index, name, name_size); });
+}
+
+int32_t InMemoryRegistry::DeleteKey(RegKey key, const char* path) {
+  return Locked([&](Tree& t) { return t.DeleteKey(key, path); });
+}
+
+int32_t InMemoryRegistry::EnumValue(RegKey key, uint32_t index, char* name, uint32_t* name_size,
+                                    uint32_t* type, uint8_t* data, uint32_t* data_size) {
+  return Locked(
+      [&](Tree& t) { return t.EnumValue(key, index, name, name_size, type, data, data_size); });
+}
+
+int32_t InMemoryRegistry::CloseKey(RegKey key) {
+  return Locked([&](Tree& t) { return t.CloseKey(key); });
+}
+
+}  // namespace dzv::platform
