@@ -173,6 +173,12 @@ TEST(ProcessCodePage, LcCtypeThenLang) {
   EXPECT_TRUE(text::ProcessLeadBytes().IsLead('\xFE'));
 }
 
+// A codeset number that the system cannot convert is an unknown codeset.
+TEST(ProcessCodePage, UnconvertibleCodesetIs1252) {
+  if (!testing::InChildProcess({"LC_ALL=ja_JP.CP99999"})) return;
+  EXPECT_EQ(text::ProcessLeadBytes().code_page(), 1252u);
+}
+
 TEST(ProcessCodePage, Utf8HasNoLeadBytes) {
   if (!testing::InChildProcess({"LC_ALL=", "LC_CTYPE=C.UTF-8", "LANG=ja_JP.SJIS"})) return;
   EXPECT_EQ(text::ProcessLeadBytes().code_page(), 65001u);
