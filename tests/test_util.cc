@@ -56,6 +56,11 @@ bool InChildProcess(std::initializer_list<const char*> environment) {
   return false;
 }
 
+bool WithLibrarySearchPath(const std::string& dir) {
+  const std::string setting = "LD_LIBRARY_PATH=" + dir;
+  return InChildProcess({setting.c_str()});
+}
+
 TempDir::TempDir() {
   std::string templ = (std::filesystem::temp_directory_path() / "dzv-test-XXXXXX").string();
   char* made = mkdtemp(templ.data());

@@ -20,6 +20,10 @@ namespace dzv::testing {
 //   }
 bool InChildProcess(std::initializer_list<const char*> environment);
 
+// InChildProcess with the platform's library search path set to `dir` alone,
+// so that a library named without a directory is looked for there.
+bool WithLibrarySearchPath(const std::string& dir);
+
 // A fresh empty directory, removed with everything in it at destruction.
 class TempDir {
  public:
