@@ -86,18 +86,16 @@ TEST(LeadByteTable, OtherCodePagesAreDescribedByThePlatform) {
   EXPECT_FALSE(LeadByteTable::ForCodePage(99999, platform).HasLeadBytes());  // unknown
   EXPECT_EQ(platform.describes, 5);
 
-  // A double-byte code page outside the built-in five: what iconv reports.
-  platform::CodePageInfo info;
-  ASSERT_TRUE(platform::CodePage::Default().Describe(949, &info));
-  EXPECT_EQ(info.max_char_size, 2u);
-  LeadByteTable uhc = LeadByteTable::ForCodePage(949, platform);
-  platform::CodePageInfo described;
-  ASSERT_TRUE(platform::CodePage::Default().Describe(936, &described));
-  EXPECT_EQ(described.max_char_size, 2u);
-  ASSERT_FALSE(described.lead_byte_ranges.empty());
-  EXPECT_EQ(described.lead_byte_ranges.front().first, 0x81);
-  EXPECT_EQ(described.lead_byte_ranges.back().second, 0xFE);
-  EXPECT_TRUE(uhc.IsLead('\x81'));
+  // A double-byte code page outside the built-in five: the reported ranges.
+  struct DoubleByte : platform::CodePageWrapper {
+    using CodePageWrapper::CodePageWrapper;
+    bool Describe(uint32_t, platform::CodePageInfo* info) override {
+      *info = {2, {{0xA1, 0xFE}}};
+      return true;
+    }
+  } double_byte(&platform);
+  const LeadByteTable t = LeadByteTable::ForCodePage(20932, double_byte);
+  EXPECT_TRUE(t.IsLead('\xA1') && t.IsLead('\xFE') && !t.IsLead('\xA0') && !t.IsLead('\x81'));
 }
 
 LeadByteTable Cp932() {
@@ -173,6 +171,12 @@ TEST(ProcessCodePage, LcCtypeThenLang) {
   EXPECT_TRUE(text::ProcessLeadBytes().IsLead('\xFE'));
 }
 
+// A codeset number that the system cannot convert is an unknown codeset.
+TEST(ProcessCodePage, UnconvertibleCodesetIs1252) {
+  if (!testing::InChildProcess({"LC_ALL=ja_JP.CP99999"})) return;
+  EXPECT_EQ(text::ProcessLeadBytes().code_page(), 1252u);
+}
+
 TEST(ProcessCodePage, Utf8HasNoLeadBytes) {
   if (!testing::InChildProcess({"LC_ALL=", "LC_CTYPE=C.UTF-8", "LANG=ja_JP.SJIS"})) return;
   EXPECT_EQ(text::ProcessLeadBytes().code_page(), 65001u);
@@ -181,45 +185,6 @@ TEST(ProcessCodePage, Utf8HasNoLeadBytes) {
   DictionaryItemAdd(h, "ab", "1");
   DictionaryItemAdd(h, "ab\x82", "2");
   EXPECT_EQ(DictionaryItemCount(h), 2);
-}
-
-}  // namespace
-}  // namespace dzv
-
-namespace dzv {
-namespace {
-
-TEST(TextConversion, Utf16ToCodePages) {
-  platform::CodePage& cp = platform::CodePage::Default();
-  std::string out;
-  // "Aé€" then a zero unit that ends the text.
-  const std::u16string text = {u'A', 0x00E9, 0x20AC, 0, u'B'};
-  ASSERT_TRUE(cp.FromUtf16(text, 1252, &out));
-  EXPECT_EQ(out, "A\xE9\x80");
-  ASSERT_TRUE(cp.FromUtf16(text, 65001, &out));
-  EXPECT_EQ(out, "A\xC3\xA9\xE2\x82\xAC");
-  // Characters that the code page lacks, and unpaired surrogates, become '?'.
-  const std::u16string other = {0x3042, u'x', 0xD800, u'y', 0xDC00, 0xD83D, 0xDE00};
-  ASSERT_TRUE(cp.FromUtf16(other, 1252, &out));
-  EXPECT_EQ(out, "?x?y??");
-  ASSERT_TRUE(cp.FromUtf16(other, 932, &out));
-  EXPECT_EQ(out, "\x82\xA0x?y??");
-  ASSERT_TRUE(cp.FromUtf16(other, 65001, &out));
-  EXPECT_EQ(out, "\xE3\x81\x82x?y?\xF0\x9F\x98\x80");
-  EXPECT_FALSE(cp.FromUtf16(other, 12345, &out));
-}
-
-TEST(TextConversion, Utf8BothWays) {
-  platform::CodePage& cp = platform::CodePage::Default();
-  std::string out;
-  ASSERT_TRUE(cp.ToUtf8("caf\xE9", 1252, &out));
-  EXPECT_EQ(out, "caf\xC3\xA9");
-  ASSERT_TRUE(cp.ToUtf8("\x82\xA0\x82", 932, &out));  // the last byte is cut off
-  EXPECT_EQ(out, "\xE3\x81\x82?");
-  ASSERT_TRUE(cp.FromUtf8("caf\xC3\xA9 \xE3\x81\x82", 1252, &out));
-  EXPECT_EQ(out, "caf\xE9 ?");
-  ASSERT_TRUE(cp.FromUtf8("ok\xFFok\xE3\x81", 65001, &out));
-  EXPECT_EQ(out, "ok?ok?");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-# Stand-ins for the libraries that the credential functions load at run time.
+# Stand-ins for the libraries that the credential functions load at run time;
+# the loader's contract tests load them too.
 # Each is built under the exact file name the library asks for, in a
 # directory of its own under DZV_FAKES_DIR that a test puts on
 # LD_LIBRARY_PATH; the directory "none" stays empty.

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,18 +26,32 @@ using Lines = std::vector<std::string>;
 // Goes on in a fresh process whose library search path is the stand-ins'
 // directory `variant`; false in the parent.
 bool WithLibrariesFrom(const char* variant) {
-  static std::string setting;
-  setting = std::string("LD_LIBRARY_PATH=") + DZV_FAKES_DIR + "/" + variant;
-  return dzv::testing::InChildProcess({setting.c_str()});
+  return dzv::testing::WithLibrarySearchPath(std::string(DZV_FAKES_DIR) + "/" + variant);
 }
 
-bool Mapped(const std::string& file_name) {
-  std::ifstream maps("/proc/self/maps");
-  for (std::string line; std::getline(maps, line);) {
-    if (line.ends_with("/" + file_name)) return true;
+// The loader of the credential functions while it lives, checking that every
+// library they load is unloaded once, through the handle its load gave. (That
+// an unload undoes a load is the loader's contract, tested on its own.)
+class TrackingLoader : public platform::LoaderWrapper {
+ public:
+  TrackingLoader() : LoaderWrapper(&platform::Loader::Default()) {}
+  platform::Library* Load(const char* file_name) override {
+    platform::Library* library = LoaderWrapper::Load(file_name);
+    if (library != nullptr) held_.insert(library);
+    return library;
   }
-  return false;
-}
+  void Unload(platform::Library* library) override {
+    auto it = held_.find(library);
+    EXPECT_NE(it, held_.end()) << "an unload without its load";
+    if (it != held_.end()) held_.erase(it);
+    LoaderWrapper::Unload(library);
+  }
+  bool HoldsNothing() const { return held_.empty(); }
+
+ private:
+  std::multiset<platform::Library*> held_;
+  platform::ScopedService<platform::Loader> use_{this};
+};
 
 // The calls that the stand-ins record.
 class CallLog {
@@ -67,22 +82,24 @@ TEST(Credentials, WithNeitherLibraryEveryCallFails) {
 TEST(PrivateData, LsaAvailableLooksForTheExportWithoutCallingIt) {
   // The stand-in's _LsaAvailable aborts if it runs; it has no data exports.
   if (!WithLibrariesFrom("sibling_lsa_only")) return;
+  TrackingLoader loader;
   EXPECT_EQ(_LsaAvailable(), 1);
-  EXPECT_FALSE(Mapped("devidoz.dll"));
+  EXPECT_TRUE(loader.HoldsNothing());
   EXPECT_EQ(_StorePrivateData(1, 2), 0);
   EXPECT_EQ(_RetrievePrivateData(1, 2), 0);
-  EXPECT_FALSE(Mapped("devidoz.dll"));
+  EXPECT_TRUE(loader.HoldsNothing());
 }
 
 TEST(PrivateData, ValuesGoInTheCallersOrderAndTheResultComesBack) {
   if (!WithLibrariesFrom("sibling")) return;
   CallLog log;
+  TrackingLoader loader;
   EXPECT_EQ(_RetrievePrivateData(11, -22), 7);
-  EXPECT_FALSE(Mapped("devidoz.dll"));
+  EXPECT_TRUE(loader.HoldsNothing());
   EXPECT_EQ(_StorePrivateData(INT32_MIN, INT32_MAX), -5);
-  EXPECT_FALSE(Mapped("devidoz.dll"));
+  EXPECT_TRUE(loader.HoldsNothing());
   EXPECT_EQ(_LsaAvailable(), 1);
-  EXPECT_FALSE(Mapped("devidoz.dll"));
+  EXPECT_TRUE(loader.HoldsNothing());
   EXPECT_EQ(log.Take(),
             (Lines{"_RetrievePrivateData 11 -22", "_StorePrivateData -2147483648 2147483647"}));
 }
@@ -118,17 +135,19 @@ int32_t Change() { return _ChangePassword("scott", "orcl.db", "tiger7", "lion");
 TEST(PasswordChange, SuccessMakesTheWholeSequenceOnce) {
   if (!WithLibrariesFrom("oci")) return;
   CallLog log;
+  TrackingLoader loader;
   EXPECT_EQ(_CanChangePassword(), 1);
-  EXPECT_FALSE(Mapped("Oci.dll"));
+  EXPECT_TRUE(loader.HoldsNothing());
   EXPECT_EQ(log.Take(), Lines{});
   EXPECT_EQ(Change(), 0);
-  EXPECT_FALSE(Mapped("Oci.dll"));
+  EXPECT_TRUE(loader.HoldsNothing());
   EXPECT_EQ(log.Take(), Sequence(false));
 }
 
 TEST(PasswordChange, ResultFollowsTheStatusOfTheChange) {
   if (!WithLibrariesFrom("oci")) return;
   CallLog log;
+  TrackingLoader loader;
   struct Case {
     const char* status;
     const char* code;
@@ -148,7 +167,7 @@ TEST(PasswordChange, ResultFollowsTheStatusOfTheChange) {
     setenv("DZV_OCI_ERRORGET_STATUS", c.error_get_status, 1);
     EXPECT_EQ(Change(), c.result) << "status " << c.status;
     EXPECT_EQ(log.Take(), Sequence(std::string(c.status) == "-1")) << "status " << c.status;
-    EXPECT_FALSE(Mapped("Oci.dll"));
+    EXPECT_TRUE(loader.HoldsNothing());
   }
 }
 
@@ -167,20 +186,20 @@ TEST(PasswordChange, EmptyAndNullTextsGoWithLengthZero) {
 TEST(PasswordChange, ClientWithoutPasswordChangeIsRejectedBeforeAnyCall) {
   if (!WithLibrariesFrom("oci_no_change")) return;
   CallLog log;
+  TrackingLoader loader;
   EXPECT_EQ(_CanChangePassword(), 1);
   EXPECT_EQ(Change(), -1);
-  EXPECT_FALSE(Mapped("Oci.dll"));
+  EXPECT_TRUE(loader.HoldsNothing());
   EXPECT_EQ(log.Take(), Lines{});
 }
 
 // Hides one export of every library it loads and lists the names asked for.
-class HidingLoader : public platform::LoaderWrapper {
+class HidingLoader : public TrackingLoader {
  public:
-  explicit HidingLoader(std::string hidden)
-      : LoaderWrapper(&platform::Loader::Default()), hidden_(std::move(hidden)) {}
+  explicit HidingLoader(std::string hidden) : hidden_(std::move(hidden)) {}
   Symbol FindSymbol(platform::Library* library, const char* name) override {
     asked.push_back(name);
-    return name == hidden_ ? nullptr : LoaderWrapper::FindSymbol(library, name);
+    return name == hidden_ ? nullptr : TrackingLoader::FindSymbol(library, name);
   }
   Lines asked;
 
@@ -196,19 +215,19 @@ TEST(PasswordChange, LookupStopsAtTheFirstMissingEntryPoint) {
                        "OCIHandleFree", "OCIErrorGet"};
   for (size_t missing = 0; missing <= order.size(); ++missing) {
     HidingLoader loader(missing < order.size() ? order[missing] : "");
-    platform::ScopedService<platform::Loader> use(&loader);
     const bool complete = missing == order.size();
     EXPECT_EQ(Change(), complete ? 0 : -1) << missing;
     EXPECT_EQ(loader.asked,
               Lines(order.begin(), order.begin() + std::min(missing + 1, order.size())));
     EXPECT_EQ(log.Take(), complete ? Sequence(false) : Lines{}) << missing;
-    EXPECT_FALSE(Mapped("Oci.dll"));
+    EXPECT_TRUE(loader.HoldsNothing());
   }
 }
 
 TEST(PasswordChange, HandlesThatWereNotCreatedAreNeverUsed) {
   if (!WithLibrariesFrom("oci")) return;
   CallLog log;
+  TrackingLoader loader;
   // The stand-in stores a poisoned handle when a creation fails.
   for (const char* type : {"1", "2", "8", "3", "9"}) {
     setenv("DZV_OCI_FAIL_ALLOC", type, 1);
@@ -224,6 +243,7 @@ TEST(PasswordChange, HandlesThatWereNotCreatedAreNeverUsed) {
       if (!it->ends_with(std::string(" ") + type)) created.push_back(*it);
     }
     EXPECT_EQ(frees, created) << type;
+    EXPECT_TRUE(loader.HoldsNothing());
   }
 }
 

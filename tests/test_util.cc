@@ -71,6 +71,11 @@ int RunAsUser(uid_t uid, gid_t gid, const std::function<int()>& body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 127;
 }
 
+bool WithLibrarySearchPath(const std::string& dir) {
+  const std::string setting = "LD_LIBRARY_PATH=" + dir;
+  return InChildProcess({setting.c_str()});
+}
+
 TempDir::TempDir() {
   std::string templ = (std::filesystem::temp_directory_path() / "dzv-test-XXXXXX").string();
   char* made = mkdtemp(templ.data());

@@ -30,6 +30,10 @@ bool InChildProcess(std::initializer_list<const char*> environment);
 // through its result, not through test assertions.
 int RunAsUser(uid_t uid, gid_t gid, const std::function<int()>& body);
 
+// InChildProcess with the platform's library search path set to `dir` alone,
+// so that a library named without a directory is looked for there.
+bool WithLibrarySearchPath(const std::string& dir);
+
 // A fresh empty directory, removed with everything in it at destruction.
 class TempDir {
  public:

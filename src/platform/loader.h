@@ -20,8 +20,9 @@ class Loader {
   virtual ~Loader() = default;
 
   // Loads `file_name`. A name without a directory is searched for along the
-  // platform's library search path. Returns null when the library cannot be
-  // found or loaded. Every non-null result must be given to Unload once.
+  // platform's library search path. Returns null when `file_name` is null or
+  // the library cannot be found or loaded. Every non-null result must be
+  // given to Unload once.
   virtual Library* Load(const char* file_name) = 0;
   // The export `name` of `library`, or null when the library has none.
   // REQUIRES: `library` came from Load and has not been unloaded.

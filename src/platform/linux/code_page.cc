@@ -204,10 +204,17 @@ class LinuxCodePage final : public CodePage {
     }
   }
 
+  // A code page that iconv does not know (a locale naming "CP99999", say)
+  // counts as an unknown codeset: 1252, which every conversion can use.
   uint32_t AnsiCodePage() override {
     for (const char* var : {"LC_ALL", "LC_CTYPE", "LANG"}) {
       const char* value = std::getenv(var);
-      if (value != nullptr && *value != '\0') return CodePageFromLocaleName(value);
+      if (value == nullptr || *value == '\0') continue;
+      const uint32_t code_page = CodePageFromLocaleName(value);
+      iconv_t cd = iconv_open("UTF-8", IconvNameOfCodePage(code_page).c_str());
+      if (cd == reinterpret_cast<iconv_t>(-1)) return 1252;
+      iconv_close(cd);
+      return code_page;
     }
     return 1252;
   }
