@@ -17,5 +17,5 @@ add_test(NAME install.clients_build_against_the_package
   COMMAND ${CMAKE_COMMAND}
     -DBUILD_DIR=${PROJECT_BINARY_DIR} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
     -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/installed -DC_COMPILER=${CMAKE_C_COMPILER}
-    -DSANITIZE_FLAGS=${_dzv_client_flags}
+    -DSANITIZE_FLAGS=${_dzv_client_flags} -DREADELF=${CMAKE_READELF}
     -P ${CMAKE_CURRENT_SOURCE_DIR}/install/check_installed.cmake)

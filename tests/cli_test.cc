@@ -5,8 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -50,6 +52,40 @@ class DzvTest : public ::testing::Test {
 
   // Runs dzv with the arguments in dir_, with input on its standard input.
   Result Dzv(const std::vector<std::string>& args, const std::string& input = "") {
+    return Finish(Start(args, input));
+  }
+
+  // Runs dzv as Dzv does, with its standard output a terminal, and returns
+  // what the terminal received (the terminal passes bytes unchanged).
+  Result DzvOnTerminal(const std::vector<std::string>& args) {
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    EXPECT_GE(terminal, 0);
+    if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0) return {};
+    const std::string device = ptsname(terminal);
+    const int slave = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios raw{};
+    tcgetattr(slave, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(slave, TCSANOW, &raw);
+    Result result = Finish(Start(args, "", "", device));
+    fcntl(terminal, F_SETFL, O_NONBLOCK);
+    char buffer[4096];
+    for (ssize_t got; (got = read(terminal, buffer, sizeof buffer)) > 0;) {
+      result.out.append(buffer, static_cast<size_t>(got));
+    }
+    close(slave);
+    close(terminal);
+    return result;
+  }
+
+  // Starts dzv in dir_; tag tells apart the files of runs at the same time.
+  // Its standard output goes to the file of the run, or to terminal.
+  struct Run {
+    pid_t pid = -1;
+    std::string out, err;  // out empty when the output went to a terminal
+  };
+  Run Start(const std::vector<std::string>& args, const std::string& input = "",
+            const std::string& tag = "", const std::string& terminal = "") {
     std::vector<std::string> environment;
     for (char** e = environ; *e != nullptr; ++e) {
       const std::string entry = *e;
@@ -58,13 +94,22 @@ class DzvTest : public ::testing::Test {
     for (const auto& [name, value] : env_) {
       if (value) environment.push_back(name + "=" + *value);
     }
-    const std::string in = dir_.File(".in"), out = dir_.File(".out"), err = dir_.File(".err");
+    Run run;
+    const std::string in = dir_.File(".in" + tag);
+    run.out = terminal.empty() ? dir_.File(".out" + tag) : "";
+    run.err = dir_.File(".err" + tag);
     WriteFileBytes(in, input);
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (terminal.empty()) {
+      posix_spawn_file_actions_addopen(&files, 1, run.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                       0600);
+    } else {
+      posix_spawn_file_actions_addopen(&files, 1, terminal.c_str(), O_RDWR | O_NOCTTY, 0);
+    }
+    posix_spawn_file_actions_addopen(&files, 2, run.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     std::vector<std::string> words = {DZV_CLI_PATH};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv, envp;
@@ -74,21 +119,27 @@ class DzvTest : public ::testing::Test {
     envp.push_back(nullptr);
     const std::string here = std::filesystem::current_path();
     std::filesystem::current_path(dir_.path());
-    pid_t pid;
-    const int spawned = posix_spawn(&pid, DZV_CLI_PATH, &files, nullptr, argv.data(), envp.data());
+    const int spawned =
+        posix_spawn(&run.pid, DZV_CLI_PATH, &files, nullptr, argv.data(), envp.data());
     std::filesystem::current_path(here);
     posix_spawn_file_actions_destroy(&files);
-    Result result;
     if (spawned != 0) {
       ADD_FAILURE() << "cannot start " << DZV_CLI_PATH;
-      return result;
+      run.pid = -1;
     }
+    return run;
+  }
+
+  // Waits for a run that Start began.
+  Result Finish(const Run& run) {
+    Result result;
+    if (run.pid < 0) return result;
     int status = 0;
-    waitpid(pid, &status, 0);
+    waitpid(run.pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status)) << "dzv did not exit normally (signal?)";
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadFileBytes(out);
-    result.err = ReadFileBytes(err);
+    if (!run.out.empty()) result.out = ReadFileBytes(run.out);
+    result.err = ReadFileBytes(run.err);
     return result;
   }
 
@@ -287,6 +338,115 @@ TEST_F(DzvTest, ASaveThatCannotBeDoneIsReported) {
   EXPECT_EQ(r.status, 1);
   EXPECT_THAT(r.err, HasSubstr("nodir/a.dict: could not be saved: the directory 'nodir' does "
                                "not exist"));
+}
+
+// ---- Edits at the same time, outputs that are no files ----------------------
+
+TEST_F(DzvTest, EditsOfOneArchiveAtTheSameTimeAreAllKept) {
+  Write("a.dict", Archive({{"base", "1"}}));
+  ASSERT_EQ(chmod(File("a.dict").c_str(), 0640), 0);
+  std::vector<Run> runs;
+  for (int i = 0; i < 10; ++i) {
+    const std::string n = std::to_string(i);
+    runs.push_back(Start({"dict", "set", "a.dict", "k" + n, "v"}, "", "d" + n));
+    runs.push_back(Start({"profile", "set", "--user", "a.dict", "S", "E" + n, "v"}, "", "p" + n));
+  }
+  for (const Run& run : runs) {
+    const Result r = Finish(run);
+    EXPECT_EQ(r.status, 0) << r.err;
+  }
+  const Result shown = Dzv({"dict", "show", "--text", "a.dict"});
+  EXPECT_EQ(std::count(shown.out.begin(), shown.out.end(), '\n'), 21) << shown.out;
+  // The lock file stays beside the archive, empty, with the archive's bits.
+  struct stat lock {};
+  ASSERT_EQ(stat(File(".a.dict.lock").c_str(), &lock), 0);
+  EXPECT_EQ(lock.st_size, 0);
+  EXPECT_EQ(lock.st_mode & 07777, 0640u);
+}
+
+TEST_F(DzvTest, AnEditLocksBesideTheLinkedFileAndGivesUpOnAHeldLock) {
+  mkdir(File("real").c_str(), 0700);
+  Write("real/a.dict", Archive({{"k", "v"}}));
+  ASSERT_EQ(symlink("real/a.dict", File("link.dict").c_str()), 0);
+  const std::string before = Read("real/a.dict");
+  char* real = realpath(File("real").c_str(), nullptr);
+  const std::string lock = std::string(real) + "/.a.dict.lock";
+  std::free(real);
+  const int held = open(lock.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  const Result waited = Dzv({"dict", "set", "link.dict", "k", "w"});
+  EXPECT_EQ(waited.status, 1);
+  EXPECT_THAT(waited.err, HasSubstr(lock + ": another process has held the lock of link.dict"));
+  EXPECT_EQ(Read("real/a.dict"), before);
+  close(held);
+  EXPECT_EQ(Dzv({"dict", "set", "link.dict", "k", "w"}).status, 0);
+  EXPECT_EQ(Dzv({"dict", "get", "real/a.dict", "k"}).out, "w\n");
+
+  // A link planted where a lock file goes is not followed.
+  ASSERT_EQ(symlink(File("elsewhere").c_str(), File(".b.dict.lock").c_str()), 0);
+  const Result planted = Dzv({"profile", "set", "--user", "b.dict", "S", "E", "V"});
+  EXPECT_EQ(planted.status, 1);
+  EXPECT_THAT(planted.err, HasSubstr(".b.dict.lock: the lock file of b.dict cannot be used: "
+                                     "it is a symbolic link"));
+  EXPECT_FALSE(FileExists(File("elsewhere")));
+  EXPECT_FALSE(FileExists(File("b.dict")));
+}
+
+TEST_F(DzvTest, OutputsThatAreNotRegularFilesAreRefused) {
+  Write("a.dict", Archive({{"k", "v"}}));
+  Write("a.txt", "x=1\r\n");
+  ASSERT_EQ(mkfifo(File("fifo").c_str(), 0600), 0);
+  // A reader on the FIFO, so that a run writing into it does not wait.
+  const int reader = open(File("fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  const std::vector<std::vector<std::string>> commands = {
+      {"dict", "export", "a.dict", "fifo"},
+      {"dict", "import", "a.txt", "fifo"},
+      {"dict", "merge", "a.dict", "a.dict", "fifo"},
+      {"dict", "set", "fifo", "k", "v"},
+      {"profile", "set", "--user", "fifo", "S", "E", "V"},
+      {"dict", "export", "a.dict", "/dev/null"},
+  };
+  for (const auto& args : commands) {
+    const Result r = Dzv(args);
+    EXPECT_EQ(r.status, 1) << ::testing::PrintToString(args);
+    EXPECT_THAT(r.err, ::testing::AnyOf(HasSubstr("fifo: is a FIFO (named pipe), not a regular"),
+                                        HasSubstr("/dev/null: is a device, not a regular")))
+        << ::testing::PrintToString(args);
+  }
+  char byte;
+  EXPECT_LE(read(reader, &byte, 1), 0) << "something was written into the FIFO";
+  close(reader);
+}
+
+TEST_F(DzvTest, ValuesPrintedToATerminalCannotDriveIt) {
+  env_["LC_ALL"] = "C.UTF-8";
+  const std::string value =
+      "a\x1b[2J\xc2\x9b"
+      "1m\x9b\x7f\tz\xc3\xa9\r";
+  const std::string escaped = "a\\x1b[2J\\xc2\\x9b1m\\x9b\\x7f\tz\xc3\xa9\\r\n";
+  Write("a.dict", Archive({{"S.E", value}}));
+  ASSERT_EQ(Dzv({"registry", "write", "HKCU\\Software\\T", "v", value}).status, 0);
+  ASSERT_EQ(Dzv({"clipboard", "set", value}).status, 0);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"dict", "get", "a.dict", "S.E"},
+        std::vector<std::string>{"profile", "get", "--user", "a.dict", "S", "E"},
+        std::vector<std::string>{"registry", "read", "HKCU\\Software\\T", "v"},
+        std::vector<std::string>{"clipboard", "get"}}) {
+    EXPECT_EQ(DzvOnTerminal(args).out, escaped) << ::testing::PrintToString(args);
+    // To a file the bytes go as they are; --raw gives them to a terminal.
+    EXPECT_EQ(Dzv(args).out, value + "\n") << ::testing::PrintToString(args);
+  }
+  EXPECT_EQ(DzvOnTerminal({"dict", "get", "--raw", "a.dict", "S.E"}).out, value);
+  EXPECT_EQ(DzvOnTerminal({"clipboard", "get", "--raw"}).out, value);
+  // show escapes the C1 controls wherever it writes.
+  EXPECT_EQ(Dzv({"dict", "show", "a.dict"}).out,
+            "S.E=a\\x1b[2J\\xc2\\x9b1m\\x9b\\x7f\\tz\xc3\xa9\\r\n");
+  // Under Shift_JIS the bytes 9B 40 are one character and pass; 9B alone
+  // is escaped.
+  env_["LC_ALL"] = "ja_JP.SJIS";
+  Write("j.dict", Archive({{"k", "\x9b\x40\x9b"}}));
+  EXPECT_EQ(DzvOnTerminal({"dict", "get", "j.dict", "k"}).out, "\x9b\x40\\x9b\n");
 }
 
 // ---- Text forms ------------------------------------------------------------
@@ -556,6 +716,29 @@ TEST_F(DzvTest, ARegistryThatCannotBeOpenedIsSaidSo) {
   EXPECT_THAT(r.err, HasSubstr("the registry (" + File("config") +
                                "/duduzuvez210/registry.db) cannot be opened"));
   EXPECT_EQ(Dzv({"registry", "write", "HKCU\\Software", "x", "y"}).status, 1);
+}
+
+TEST_F(DzvTest, ARegistryLockedByAnotherProcessIsSaidSo) {
+  const std::string key = "HKCU\\Software\\Acme";
+  ASSERT_EQ(Dzv({"registry", "write", key, "v", "1"}).status, 0);
+  const std::string database = File("config") + "/duduzuvez210/registry.db";
+  {
+    // Another process's write transaction: reads go on, writes wait the
+    // library's 10 s and fail.
+    dzv::testing::SqliteLockHolder writer(database,
+                                          "BEGIN IMMEDIATE; DELETE FROM reg_value "
+                                          "WHERE 0");
+    ASSERT_TRUE(writer.holding());
+    const Run deleting = Start({"registry", "delete", key, "v"}, "", "1");
+    const Run writing = Start({"registry", "write", key, "w", "2"}, "", "2");
+    EXPECT_EQ(Dzv({"registry", "read", key, "v"}).out, "1\n");
+    for (const Run& run : {deleting, writing}) {
+      const Result r = Finish(run);
+      EXPECT_EQ(r.status, 1);
+      EXPECT_THAT(r.err, HasSubstr("the registry (" + database + ") is locked by another process"));
+    }
+  }
+  EXPECT_EQ(Dzv({"registry", "delete", key, "v"}).status, 0);
 }
 
 // ---- Desktop and credentials ---------------------------------------------

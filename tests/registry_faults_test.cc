@@ -30,6 +30,7 @@ using dzv::testing::ReadFileBytes;
 using dzv::testing::TempDir;
 using dzv::testing::WriteFileBytes;
 using std::chrono::milliseconds;
+using OtherProcess = dzv::testing::SqliteLockHolder;
 
 const RegKey kHkcu = DZV_HKEY_CURRENT_USER;
 
@@ -73,48 +74,6 @@ struct Snapshot {
   bool operator==(const Snapshot& o) const {
     return bytes == o.bytes && mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec;
   }
-};
-
-// Another process with its own connection to the database, which runs `sql`
-// and then holds whatever locks that left it until the object is destroyed.
-class OtherProcess {
- public:
-  OtherProcess(const std::string& path, const std::string& sql) {
-    int ready[2], release[2];
-    if (pipe(ready) != 0 || pipe(release) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(ready[0]);
-      close(release[1]);
-      sqlite3* db = nullptr;
-      char answer = 'E';
-      if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
-          sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) {
-        answer = 'R';
-      }
-      if (write(ready[1], &answer, 1) != 1) _exit(1);
-      char byte;
-      while (read(release[0], &byte, 1) > 0) {
-      }
-      _exit(0);  // the locks go with the process
-    }
-    close(ready[1]);
-    close(release[0]);
-    release_ = release[1];
-    char answer = 0;
-    holding_ = read(ready[0], &answer, 1) == 1 && answer == 'R';
-    close(ready[0]);
-  }
-  ~OtherProcess() {
-    if (release_ >= 0) close(release_);
-    if (pid_ > 0) waitpid(pid_, nullptr, 0);
-  }
-  bool holding() const { return holding_; }
-
- private:
-  pid_t pid_ = -1;
-  int release_ = -1;
-  bool holding_ = false;
 };
 
 // Every call of the registry, each expected to fail; the names of those that

@@ -1,9 +1,11 @@
 #include "test_util.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -117,6 +119,38 @@ std::set<std::string> Listing(const std::string& dir) {
     closedir(d);
   }
   return names;
+}
+
+SqliteLockHolder::SqliteLockHolder(const std::string& path, const std::string& sql) {
+  int ready[2], release[2];
+  if (pipe2(ready, O_CLOEXEC) != 0 || pipe2(release, O_CLOEXEC) != 0) return;
+  pid_ = fork();
+  if (pid_ == 0) {
+    close(ready[0]);
+    close(release[1]);
+    sqlite3* db = nullptr;
+    char answer = 'E';
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) {
+      answer = 'R';
+    }
+    if (write(ready[1], &answer, 1) != 1) _exit(1);
+    char byte;
+    while (read(release[0], &byte, 1) > 0) {
+    }
+    _exit(0);  // the locks go with the process
+  }
+  close(ready[1]);
+  close(release[0]);
+  release_ = release[1];
+  char answer = 0;
+  holding_ = read(ready[0], &answer, 1) == 1 && answer == 'R';
+  close(ready[0]);
+}
+
+SqliteLockHolder::~SqliteLockHolder() {
+  if (release_ >= 0) close(release_);
+  if (pid_ > 0) waitpid(pid_, nullptr, 0);
 }
 
 }  // namespace dzv::testing

@@ -56,6 +56,24 @@ bool FileExists(const std::string& path);
 // read.
 std::set<std::string> Listing(const std::string& dir);
 
+// Another process with its own SQLite connection to the database at path,
+// which runs sql and then holds whatever locks that left it until the object
+// is destroyed.
+class SqliteLockHolder {
+ public:
+  SqliteLockHolder(const std::string& path, const std::string& sql);
+  ~SqliteLockHolder();
+  SqliteLockHolder(const SqliteLockHolder&) = delete;
+  SqliteLockHolder& operator=(const SqliteLockHolder&) = delete;
+  // True when the SQL ran and the process now holds its locks.
+  bool holding() const { return holding_; }
+
+ private:
+  int pid_ = -1;
+  int release_ = -1;
+  bool holding_ = false;
+};
+
 }  // namespace dzv::testing
 
 #endif  // DZV_TESTS_TEST_UTIL_H_

@@ -61,7 +61,16 @@ run("compiling with pkg-config's flags" ${C_COMPILER} ${sanitize}
     -Wl,-rpath,${libdir} -o ${WORK_DIR}/pkg-config-client)
 run("running the pkg-config client" ${WORK_DIR}/pkg-config-client)
 
-# The installed dzv finds the installed library by itself.
+# The installed dzv finds the installed library by itself, through a run
+# path relative to where it lies and nothing else.
+if(READELF)
+  run("the run paths of the installed dzv" ${CMAKE_COMMAND} -DREADELF=${READELF}
+      -DFILES=${prefix}/bin/dzv -P ${CMAKE_CURRENT_LIST_DIR}/../runpath/check_runpath.cmake)
+  run("readelf -d" ${READELF} -d ${prefix}/bin/dzv)
+  if(NOT last_output MATCHES "RUNPATH\\)[^\n]*\\[\\$ORIGIN/\\.\\./lib[^:]*\\]")
+    message(FATAL_ERROR "the installed dzv's run path is not $ORIGIN/../lib: ${last_output}")
+  endif()
+endif()
 run("the installed dzv" ${prefix}/bin/dzv --version)
 if(NOT last_output MATCHES "^dzv ")
   message(FATAL_ERROR "the installed dzv says: ${last_output}")

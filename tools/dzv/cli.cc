@@ -1,7 +1,11 @@
 #include "cli.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
+
+#include "escapes.h"
 
 namespace dzv::cli {
 namespace {
@@ -48,8 +52,8 @@ void PrintFamilyHelp(const Family& family) {
 }
 
 void PrintCommandHelp(const Family& family, const Command& command) {
-  std::string text = "Usage: " + UsageLine(family, command) + "\n\n" +
-                     std::string(command.summary) + "\n";
+  std::string text =
+      "Usage: " + UsageLine(family, command) + "\n\n" + std::string(command.summary) + "\n";
   if (!command.details.empty()) text += "\n" + std::string(command.details) + "\n";
   text += "\nOptions:\n";
   for (const Option& option : command.options) {
@@ -139,13 +143,23 @@ int RunFamily(const Family& family, std::span<const std::string> words) {
     Note("dzv " + std::string(family.name) + " " + std::string(command->name) + ": " +
          error.what());
     Note("Usage: " + UsageLine(family, *command));
-    Note("Try 'dzv " + std::string(family.name) + " " + std::string(command->name) +
-         " --help'.");
+    Note("Try 'dzv " + std::string(family.name) + " " + std::string(command->name) + " --help'.");
     return kExitUsage;
   }
 }
 
 void Out(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
+
+void OutValue(std::string_view value, bool raw) {
+  static const bool terminal = isatty(STDOUT_FILENO) == 1;
+  if (raw) {
+    Out(value);
+  } else if (terminal) {
+    Out(Harmless(value) + "\n");
+  } else {
+    Out(std::string(value) + "\n");
+  }
+}
 
 void Note(std::string_view message) {
   std::fwrite(message.data(), 1, message.size(), stderr);

@@ -94,6 +94,12 @@ int RunFamily(const Family& family, std::span<const std::string> words);
 
 // Writes bytes to standard output as they are.
 void Out(std::string_view bytes);
+// Writes a value that a command prints (a dictionary value, a setting, a
+// registry text, the clipboard's text) and a line end. On a terminal the
+// value's control characters are escaped (Harmless in escapes.h), so that
+// stored bytes cannot drive the terminal; to a pipe or a file it goes as it
+// is. With raw, the value's bytes go exactly, without the line end.
+void OutValue(std::string_view value, bool raw);
 // Writes a message line to standard error.
 void Note(std::string_view message);
 

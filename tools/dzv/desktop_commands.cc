@@ -22,7 +22,8 @@ DZV_HWND Owner(const Args& args) {
   const std::string text = args.Value("--owner", "0");
   char* end = nullptr;
   const unsigned long long id = std::strtoull(text.c_str(), &end, 0);
-  if (text.empty() || *end != '\0') throw UsageError("--owner takes a window id, not '" + text + "'");
+  if (text.empty() || *end != '\0')
+    throw UsageError("--owner takes a window id, not '" + text + "'");
   return reinterpret_cast<DZV_HWND>(static_cast<uintptr_t>(id));
 }
 
@@ -67,8 +68,7 @@ int ClipboardGet(const Args& args) {
   }
   std::vector<char> text(static_cast<size_t>(room), '\0');
   _GetClipboardData(owner, text.data());
-  Out(text.data());
-  if (!args.Has("--raw")) Out("\n");
+  OutValue(text.data(), args.Has("--raw"));
   return kExitOk;
 }
 
@@ -90,8 +90,10 @@ int ClipboardSet(const Args& args) {
   const bool stored = text.empty() ? _GetClipboardDataLength(owner) == 1
                                    : static_cast<size_t>(length) == text.size();
   if (!stored) {
-    throw Failure("the clipboard refused the text: another program holds it open, or its "
-                  "store " + SessionClipboardDirectory() + " cannot be used");
+    throw Failure(
+        "the clipboard refused the text: another program holds it open, or its "
+        "store " +
+        SessionClipboardDirectory() + " cannot be used");
   }
   return kExitOk;
 }
@@ -136,7 +138,7 @@ int DialogFolder(const Args& args) {
 }
 
 constexpr Option kGetOptions[] = {
-    {"--raw", "", "write the text alone, without a line end after it"},
+    {"--raw", "", "write the text's bytes exactly, without a line end, also to a terminal"},
     {"--owner", "WINDOW", "the owner window's id (default 0: none)"},
 };
 constexpr Option kSetOptions[] = {
@@ -157,7 +159,9 @@ constexpr Option kFolderOptions[] = {
 };
 
 constexpr Command kClipboardCommands[] = {
-    {"get", "", 0, 0, "Print the clipboard's text.", "", kGetOptions, &ClipboardGet},
+    {"get", "", 0, 0, "Print the clipboard's text.",
+     "On a terminal, control characters other than tab and line feed print as \\xHH.", kGetOptions,
+     &ClipboardGet},
     {"set", "[TEXT]", 0, 1, "Put a text on the clipboard (standard input without TEXT).",
      "Other formats on the clipboard stay.", kSetOptions, &ClipboardSet},
 };

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "archive_files.h"
+#include "archive_lock.h"
 #include "cli.h"
 #include "dictionary.h"
 #include "duduzuvez210.h"
@@ -24,6 +25,16 @@ std::string TextOf(const Args& args, const std::string& text) {
   return args.Has("--escapes") ? Unescape(text) : text;
 }
 
+// Prints a value as get and attr do: with --raw exactly, with --escapes in
+// escapes, else as OutValue does.
+void PrintValue(const Args& args, std::string_view value) {
+  if (args.Has("--escapes") && !args.Has("--raw")) {
+    Out(Visible(value) + "\n");
+  } else {
+    OutValue(value, args.Has("--raw"));
+  }
+}
+
 int Show(const Args& args) {
   Dictionary dictionary;
   OpenArchive(dictionary.handle(), args[0], IfMissing::kFail, Purpose::kRead);
@@ -34,8 +45,7 @@ int Show(const Args& args) {
     }
     // One line per item, shown like the items themselves.
     const std::string_view lines(text.get(), std::strlen(text.get()));
-    for (size_t start = 0, end; (end = lines.find("\r\n", start)) != lines.npos;
-         start = end + 2) {
+    for (size_t start = 0, end; (end = lines.find("\r\n", start)) != lines.npos; start = end + 2) {
       Out(Visible(lines.substr(start, end - start)) + "\n");
     }
     return kExitOk;
@@ -52,11 +62,12 @@ int Get(const Args& args) {
   const std::string key = TextOf(args, args[1]);
   const std::optional<std::string> value = dictionary.Lookup(key);
   if (!value) throw Failure(args[0] + ": no key '" + Visible(key) + "'");
-  Out((args.Has("--escapes") ? Visible(*value) : *value) + "\n");
+  PrintValue(args, *value);
   return kExitOk;
 }
 
 int Set(const Args& args) {
+  const ArchiveLock lock(args[0]);
   Dictionary dictionary;
   OpenArchive(dictionary.handle(), args[0], IfMissing::kEmpty, Purpose::kChange);
   const std::string key = TextOf(args, args[1]);
@@ -67,6 +78,7 @@ int Set(const Args& args) {
 }
 
 int Delete(const Args& args) {
+  const ArchiveLock lock(args[0]);
   Dictionary dictionary;
   OpenArchive(dictionary.handle(), args[0], IfMissing::kFail, Purpose::kChange);
   const std::string key = TextOf(args, args[1]);
@@ -97,14 +109,16 @@ void WarnAboutLossyItems(const Dictionary& dictionary, const std::string& text_f
     }
   });
   if (lossy > 5) {
-    Note("dzv: warning: " + text_file + ": " + std::to_string(lossy - 5) +
-         " more such items");
+    Note("dzv: warning: " + text_file + ": " + std::to_string(lossy - 5) + " more such items");
   }
 }
 
 int Export(const Args& args) {
   Dictionary dictionary;
   OpenArchive(dictionary.handle(), args[0], IfMissing::kFail, Purpose::kRead);
+  if (const std::string why = WhyNotAnOutput(args[1]); !why.empty()) {
+    throw Failure(args[1] + ": " + why + "; dzv writes texts only to regular files");
+  }
   RequireNoArchive(args[1]);
   WarnAboutLossyItems(dictionary, args[1]);
   if (!DictionaryExport(dictionary.handle(), args[1].c_str())) {
@@ -121,8 +135,7 @@ void WarnAboutZeroByte(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   std::vector<char> chunk(1 << 16);
   uint64_t offset = 0;
-  while (file.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) ||
-         file.gcount() > 0) {
+  while (file.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || file.gcount() > 0) {
     const size_t got = static_cast<size_t>(file.gcount());
     const void* zero = std::memchr(chunk.data(), 0, got);
     if (zero != nullptr) {
@@ -142,8 +155,8 @@ void ImportText(int32_t dictionary, const std::string& path) {
   }
   if (DictionaryImport(dictionary, path.c_str())) return;
   const std::string reason = WhyUnreadable(path);
-  throw Failure(path + ": " + (reason.empty() ? "could not be read whole (out of memory?)"
-                                              : reason));
+  throw Failure(path + ": " +
+                (reason.empty() ? "could not be read whole (out of memory?)" : reason));
 }
 
 int Import(const Args& args) {
@@ -156,6 +169,9 @@ int Import(const Args& args) {
     throw Failure(text_file + ": holds no items (no line has a '='); " + archive +
                   " is left as it is");
   }
+  // Held while the archive is read and saved; replacing it whole holds it
+  // too, so that an import never lands inside another command's change.
+  const ArchiveLock lock(archive);
   if (!args.Has("--add")) {
     RequireArchiveOrNothing(archive);
     SaveArchive(text_items.handle(), archive);
@@ -180,6 +196,7 @@ int Merge(const Args& args) {
   Dictionary merged = Dictionary::Adopt(
       DictionaryMerge(first.handle(), second.handle(), prefix.empty() ? nullptr : prefix.c_str()));
   if (merged.handle() == 0) throw Failure("the library could not merge (out of memory)");
+  const ArchiveLock lock(args[2]);
   RequireArchiveOrNothing(args[2]);
   SaveArchive(merged.handle(), args[2]);
   Out(args[2] + ": " + Items(merged.Count()) + " merged from " + args[0] + " and " + args[1] +
@@ -194,10 +211,10 @@ int Attr(const Args& args) {
   const std::string name = TextOf(args, args[2]);
   const std::unique_ptr<char[]> value(new char[dictionary.LongestText()]);
   if (!DictionaryAttributeGet(dictionary.handle(), key.c_str(), name.c_str(), value.get())) {
-    throw Failure(args[0] + ": the key '" + Visible(key) + "' has no attribute '" +
-                  Visible(name) + "'");
+    throw Failure(args[0] + ": the key '" + Visible(key) + "' has no attribute '" + Visible(name) +
+                  "'");
   }
-  Out((args.Has("--escapes") ? Visible(value.get()) : std::string(value.get())) + "\n");
+  PrintValue(args, value.get());
   return kExitOk;
 }
 
@@ -206,6 +223,10 @@ constexpr Option kShowOptions[] = {
 };
 constexpr Option kEscapeOptions[] = {
     {"--escapes", "", "KEY, VALUE and the output use escapes: \\xHH \\t \\r \\n \\\\"},
+};
+constexpr Option kPrintOptions[] = {
+    {"--escapes", "", "KEY, NAME and the output use escapes: \\xHH \\t \\r \\n \\\\"},
+    {"--raw", "", "print the value's bytes exactly, without a line end, also to a terminal"},
 };
 constexpr Option kImportOptions[] = {
     {"--add", "", "add the items to those of ARCHIVE instead of replacing them"},
@@ -216,21 +237,29 @@ constexpr Option kMergeOptions[] = {
 
 constexpr Command kCommands[] = {
     {"show", "FILE", 1, 1, "Print every item of an archive, in the library's order.",
-     "Each item is one line KEY=VALUE. Control bytes are shown as \\xHH (\\t, \\r, \\n\n"
-     "by name), a backslash as \\\\, and a '=' inside a key as \\x3d. The order is the\n"
+     "Each item is one line KEY=VALUE. Control characters (C0, DEL and the code page's\n"
+     "C1 controls) are shown as \\xHH (\\t, \\r, \\n by name), a backslash as \\\\, and\n"
+     "a '=' inside a key as \\x3d. The order is the\n"
      "library's enumeration order, the order in which the archive holds the items.",
      kShowOptions, &Show},
-    {"get", "FILE KEY", 2, 2, "Print the value of one key.", "", kEscapeOptions, &Get},
+    {"get", "FILE KEY", 2, 2, "Print the value of one key.",
+     "On a terminal, control characters other than tab and line feed print as \\xHH.",
+     kPrintOptions, &Get},
     {"set", "FILE KEY VALUE", 3, 3, "Set one key and save the archive.",
      "A missing FILE is created. The archive is replaced only when it is written whole.",
      kEscapeOptions, &Set},
     {"delete", "FILE KEY", 2, 2, "Delete one key and save the archive.", "", kEscapeOptions,
      &Delete},
-    {"export", "ARCHIVE TEXTFILE", 2, 2, "Write an archive's items as a sorted text file.",
+    {"export",
+     "ARCHIVE TEXTFILE",
+     2,
+     2,
+     "Write an archive's items as a sorted text file.",
      "Each item becomes the line KEY=VALUE and CR LF, sorted by bytes. Items that the\n"
      "text cannot carry back (a key with '=', a line break, a line over 32257 bytes)\n"
      "are named on standard error.",
-     {}, &Export},
+     {},
+     &Export},
     {"import", "TEXTFILE ARCHIVE", 2, 2, "Write the items of a text file to an archive.",
      "Every line with a '=' is an item: the key before the first '=', the value after\n"
      "it. A text without such lines is refused and the archive is not touched.",
@@ -242,8 +271,9 @@ constexpr Command kCommands[] = {
     {"attr", "FILE KEY NAME", 3, 3, "Print one attribute of a structured value.",
      "The attribute NAME inside the value of KEY (NAME, \\x1c, the value, \\x1d); when\n"
      "KEY is absent, the item KEY.NAME (T, L and S stand for Title, Label and\n"
-     "Status Text there).",
-     kEscapeOptions, &Attr},
+     "Status Text there). On a terminal, control characters other than tab and line\n"
+     "feed print as \\xHH.",
+     kPrintOptions, &Attr},
 };
 
 }  // namespace
@@ -252,7 +282,10 @@ const Family& DictFamily() {
   static const Family family{
       "dict", "Look into and repair dictionary archives and text forms.",
       "An archive is the binary file of DictionarySave; a text form has one KEY=VALUE\n"
-      "line per item, as DictionaryExport writes it.",
+      "line per item, as DictionaryExport writes it. Commands that save an archive\n"
+      "(set, delete, import, merge) hold a lock from reading to saving: flock on\n"
+      ".NAME.lock beside the archive (links followed), waiting up to 5 s for another\n"
+      "holder. Outputs, like inputs, must be regular files.",
       kCommands};
   return family;
 }

@@ -10,14 +10,24 @@
 namespace dzv::cli {
 namespace {
 
+// What the file is when it is not a regular file; empty for one.
+std::string WhyNotRegular(const struct stat& facts) {
+  if (S_ISREG(facts.st_mode)) return {};
+  if (S_ISDIR(facts.st_mode)) return "is a directory, not a file";
+  if (S_ISFIFO(facts.st_mode)) return "is a FIFO (named pipe), not a regular file";
+  if (S_ISSOCK(facts.st_mode)) return "is a socket, not a regular file";
+  if (S_ISCHR(facts.st_mode) || S_ISBLK(facts.st_mode)) return "is a device, not a regular file";
+  return "is not a regular file";
+}
+
+}  // namespace
+
 std::string DirectoryOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
 }
-
-}  // namespace
 
 bool Exists(const std::string& path) {
   struct stat facts;
@@ -29,15 +39,17 @@ std::string WhyUnreadable(const std::string& path) {
   if (stat(path.c_str(), &facts) != 0) {
     return errno == ENOENT ? "no such file" : std::strerror(errno);
   }
-  if (S_ISDIR(facts.st_mode)) return "is a directory, not a file";
-  if (S_ISFIFO(facts.st_mode)) return "is a FIFO (named pipe), not a regular file";
-  if (S_ISSOCK(facts.st_mode)) return "is a socket, not a regular file";
-  if (S_ISCHR(facts.st_mode) || S_ISBLK(facts.st_mode)) return "is a device, not a regular file";
-  if (!S_ISREG(facts.st_mode)) return "is not a regular file";
+  if (std::string why = WhyNotRegular(facts); !why.empty()) return why;
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::strerror(errno);
   close(fd);
   return {};
+}
+
+std::string WhyNotAnOutput(const std::string& path) {
+  struct stat facts;
+  if (stat(path.c_str(), &facts) != 0) return {};
+  return WhyNotRegular(facts);
 }
 
 std::string WhyUnwritable(const std::string& path) {

@@ -16,6 +16,17 @@ bool Exists(const std::string& path);
 // and a device such as /dev/zero would never end, so those are refused.
 std::string WhyUnreadable(const std::string& path);
 
+// Why the file at path is not one that dzv writes: empty when nothing is
+// there or a regular file is (links followed), else what it is ("is a FIFO
+// (named pipe), not a regular file", ...). Writing into a FIFO would wait
+// for a reader, and a device is no file to save; outputs are held to the
+// rule of inputs, /dev/null included.
+std::string WhyNotAnOutput(const std::string& path);
+
+// The directory part of path: "." for a bare name, "/" for a name in the
+// root.
+std::string DirectoryOf(const std::string& path);
+
 // Why a file cannot be written at path ("is a directory", "the directory
 // 'x' does not exist", "Permission denied", ...), or empty when nothing
 // speaks against it.

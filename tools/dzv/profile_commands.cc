@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "archive_files.h"
+#include "archive_lock.h"
 #include "cli.h"
 #include "duduzuvez210.h"
 #include "escapes.h"
@@ -108,7 +109,7 @@ int Get(const Args& args) {
                         value.get())) {
     throw Failure(Setting(args[0], args[1]) + ": set in neither layer");
   }
-  Out(std::string(value.get()) + "\n");
+  OutValue(value.get(), args.Has("--raw"));
   return kExitOk;
 }
 
@@ -122,8 +123,7 @@ int List(const Args& args) {
   }
   const size_t room = Room({profile.user(), profile.defaults()});
   const std::unique_ptr<char[]> names(new char[room]);
-  if (!_ProfileEntryEnumerate(profile.user(), profile.defaults(), section.c_str(),
-                              names.get())) {
+  if (!_ProfileEntryEnumerate(profile.user(), profile.defaults(), section.c_str(), names.get())) {
     throw Failure("[" + Visible(section) + "]: the library could not list it (out of memory)");
   }
   const std::unique_ptr<char[]> value(new char[room]);
@@ -146,14 +146,13 @@ int Set(const Args& args) {
   CheckKeyLength(args[0], args[1]);
   Profile profile;
   const std::string file = args.Value(user ? "--user" : "--default");
+  const ArchiveLock lock(file);
   OpenArchive(profile.layer(user), file, IfMissing::kEmpty, Purpose::kChange);
-  if (!_ProfileValueSet(profile.layer(user), args[0].c_str(), args[1].c_str(),
-                        args[2].c_str())) {
+  if (!_ProfileValueSet(profile.layer(user), args[0].c_str(), args[1].c_str(), args[2].c_str())) {
     throw Failure(Setting(args[0], args[1]) + ": the library could not store it (out of memory)");
   }
   SaveArchive(profile.layer(user), file);
-  Out(LayerName(user, args) + ": " + Setting(args[0], args[1]) + " = " + Visible(args[2]) +
-      "\n");
+  Out(LayerName(user, args) + ": " + Setting(args[0], args[1]) + " = " + Visible(args[2]) + "\n");
   return kExitOk;
 }
 
@@ -176,6 +175,7 @@ int Delete(const Args& args) {
   {
     Profile profile;
     const std::string file = args.Value(user ? "--user" : "--default");
+    const ArchiveLock lock(file);
     const int32_t layer = profile.layer(user);
     OpenArchive(layer, file, IfMissing::kEmpty, Purpose::kChange);
     const std::unique_ptr<char[]> value(new char[Room({layer})]);
@@ -198,6 +198,7 @@ int DeleteSection(const Args& args) {
   }
   Profile profile;
   const std::string file = args.Value(user ? "--user" : "--default");
+  const ArchiveLock lock(file);
   const int32_t layer = profile.layer(user);
   OpenArchive(layer, file, IfMissing::kEmpty, Purpose::kChange);
   const int32_t before = DictionaryItemCount(layer);
@@ -217,6 +218,11 @@ constexpr Option kReadOptions[] = {
     {"--user", "FILE", "the user layer's archive (missing: an empty layer)"},
     {"--default", "FILE", "the default layer's archive (missing: an empty layer)"},
 };
+constexpr Option kGetOptions[] = {
+    {"--user", "FILE", "the user layer's archive (missing: an empty layer)"},
+    {"--default", "FILE", "the default layer's archive (missing: an empty layer)"},
+    {"--raw", "", "print the value's bytes exactly, without a line end, also to a terminal"},
+};
 constexpr Option kWriteOptions[] = {
     {"--user", "FILE", "the user layer's archive (missing: an empty layer)"},
     {"--default", "FILE", "the default layer's archive (missing: an empty layer)"},
@@ -224,8 +230,9 @@ constexpr Option kWriteOptions[] = {
 };
 
 constexpr Command kCommands[] = {
-    {"get", "SECTION ENTRY", 2, 2, "Print a setting: the user layer's, else the default's.", "",
-     kReadOptions, &Get},
+    {"get", "SECTION ENTRY", 2, 2, "Print a setting: the user layer's, else the default's.",
+     "On a terminal, control characters other than tab and line feed print as \\xHH.", kGetOptions,
+     &Get},
     {"set", "SECTION ENTRY VALUE", 3, 3, "Store a setting in one layer and save that layer.",
      "The user layer is changed unless --layer default is given.", kWriteOptions, &Set},
     {"delete", "SECTION ENTRY", 2, 2, "Delete a setting from one layer and save that layer.",
@@ -249,7 +256,8 @@ const Family& ProfileFamily() {
   static const Family family{
       "profile", "Read and change settings of a user layer over a default layer.",
       "Each layer is an archive file (--user FILE, --default FILE); a missing file is\n"
-      "an empty layer. A setting is the item SECTION.ENTRY of its layer.",
+      "an empty layer. A setting is the item SECTION.ENTRY of its layer. Commands that\n"
+      "change a layer lock its archive as dzv dict set does (.NAME.lock beside it).",
       kCommands};
   return family;
 }

@@ -1,8 +1,12 @@
 // dzv registry: values of the registry, named by a key path such as
 // HKCU\Software\Vendor\App.
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "cli.h"
@@ -33,8 +37,8 @@ const Root kRoots[] = {
 // A key as the command line names it: a root and the path below it.
 struct KeyPath {
   DZV_HKEY root;
-  std::string path;  // empty for the root itself
-  std::string shown; // as the user wrote it
+  std::string path;   // empty for the root itself
+  std::string shown;  // as the user wrote it
 };
 
 KeyPath ParseKeyPath(const std::string& text) {
@@ -48,7 +52,8 @@ KeyPath ParseKeyPath(const std::string& text) {
       return {candidate.key, path, text};
     }
   }
-  throw UsageError("'" + text + "' does not begin with a root key: HKCU, HKLM, HKCR, HKU, "
+  throw UsageError("'" + text +
+                   "' does not begin with a root key: HKCU, HKLM, HKCR, HKU, "
                    "HKCC or their full names (HKEY_CURRENT_USER, ...)");
 }
 
@@ -56,10 +61,58 @@ KeyPath ParseKeyPath(const std::string& text) {
 // absolute path is not used).
 std::string RegistryFile() {
   const char* config = std::getenv("XDG_CONFIG_HOME");
-  if (config != nullptr && config[0] == '/') return std::string(config) + "/duduzuvez210/registry.db";
+  if (config != nullptr && config[0] == '/')
+    return std::string(config) + "/duduzuvez210/registry.db";
   const char* home = std::getenv("HOME");
   return std::string(home != nullptr && home[0] == '/' ? home : "~") +
          "/.config/duduzuvez210/registry.db";
+}
+
+// Whether another process holds a write lock on the registry: on the
+// database file (a connection in exclusive locking mode, or one writing
+// outside WAL mode) or on the WAL index's write lock, byte 120 of the
+// "-shm" file (a write transaction). The library reports such a wait that
+// ran out only as 0; dzv reads /proc/locks, which opens and locks nothing
+// of the registry. Files are matched by inode number alone, since the
+// device that /proc/locks names need not be the one stat gives (btrfs,
+// overlayfs).
+bool LockedByAnotherProcess() {
+  const std::string database = RegistryFile();
+  struct stat db, shm;
+  if (stat(database.c_str(), &db) != 0) return false;
+  const bool have_shm = stat((database + "-shm").c_str(), &shm) == 0;
+  constexpr unsigned long long kWalWriteLock = 120;
+  std::ifstream locks("/proc/locks");
+  const long long self = getpid();
+  for (std::string line; std::getline(locks, line);) {
+    // "1: POSIX  ADVISORY  WRITE 14742 fe:00:10952922 120 120"; a waiter's
+    // line has "->" after the number.
+    std::istringstream fields(line);
+    std::string number, kind, mode, access, file, end;
+    long long pid = 0;
+    unsigned long long start = 0;
+    fields >> number >> kind;
+    if (kind == "->") continue;
+    if (!(fields >> mode >> access >> pid >> file >> start >> end)) continue;
+    if (access != "WRITE" || pid == self) continue;
+    const unsigned long long inode =
+        std::strtoull(file.substr(file.rfind(':') + 1).c_str(), nullptr, 10);
+    if (inode == db.st_ino) return true;
+    if (have_shm && inode == shm.st_ino && start <= kWalWriteLock &&
+        (end == "EOF" || std::strtoull(end.c_str(), nullptr, 10) >= kWalWriteLock)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Throws when another process holds the registry locked.
+void RequireNotLocked() {
+  if (LockedByAnotherProcess()) {
+    throw Failure("the registry (" + RegistryFile() +
+                  ") is locked by another process; the "
+                  "call waited 10 s for it. Try again when that process is done");
+  }
 }
 
 bool Lists(DZV_HKEY root, const std::string& path) {
@@ -69,6 +122,7 @@ bool Lists(DZV_HKEY root, const std::string& path) {
 
 // Throws when the registry itself cannot be used, or the key is missing.
 void RequireKey(const KeyPath& key) {
+  RequireNotLocked();
   if (!Lists(key.root, "")) {
     throw Failure("the registry (" + RegistryFile() + ") cannot be opened");
   }
@@ -89,7 +143,7 @@ int Read(const Args& args) {
       if (args.Has("--raw")) {
         Out(bytes);
       } else if (!bytes.empty() && bytes.find('\0') == bytes.size() - 1) {
-        Out(std::string(bytes.substr(0, bytes.size() - 1)) + "\n");  // a text as written
+        OutValue(bytes.substr(0, bytes.size() - 1), false);  // a text as written
       } else {
         Out(Visible(bytes) + "\n");
       }
@@ -105,6 +159,7 @@ int Write(const Args& args) {
   const KeyPath key = ParseKeyPath(args[0]);
   const std::string text = args.Has("--escapes") ? Unescape(args[2]) : args[2];
   if (!_ProfileRegistryWrite(key.root, key.path.c_str(), args[1].c_str(), text.c_str())) {
+    RequireNotLocked();
     throw Failure(key.shown + ": could not write the value '" + args[1] + "' (the registry " +
                   RegistryFile() + " cannot be opened or written)");
   }
@@ -137,10 +192,12 @@ int List(const Args& args) {
   const KeyPath key = ParseKeyPath(args[0]);
   std::vector<char> names(kLongestValueList + 1);
   if (!_ProfileRegistryEnumValues(key.root, key.path.c_str(), names.data(), kLongestValueList)) {
+    RequireNotLocked();
     if (!Lists(key.root, "")) {
       throw Failure("the registry (" + RegistryFile() + ") cannot be opened");
     }
-    throw Failure(key.shown + ": no such registry key, or its values cannot be listed (a key "
+    throw Failure(key.shown +
+                  ": no such registry key, or its values cannot be listed (a key "
                   "with 1000 values or more, a name over 255 bytes or data over 32000 bytes)");
   }
   const std::string_view list(names.data());
@@ -159,14 +216,21 @@ constexpr Option kWriteOptions[] = {
 
 constexpr Command kCommands[] = {
     {"read", "KEY NAME", 2, 2, "Print a value's data.",
-     "A text value prints as its text; other data print with control bytes as \\xHH.",
+     "A text value prints as its text (on a terminal with its control characters other\n"
+     "than tab and line feed as \\xHH); other data print with control bytes as \\xHH.",
      kReadOptions, &Read},
     {"write", "KEY NAME TEXT", 3, 3, "Store a text value, creating the key when missing.", "",
      kWriteOptions, &Write},
     {"delete", "KEY NAME", 2, 2, "Delete one value of a key.", "", {}, &Delete},
     {"delete-key", "KEY", 1, 1, "Delete a key and every key below it.", "", {}, &DeleteKey},
-    {"list", "KEY", 1, 1, "List the names of a key's values, in the registry's order.",
-     "A name holding '|' cannot be told apart from two names.", {}, &List},
+    {"list",
+     "KEY",
+     1,
+     1,
+     "List the names of a key's values, in the registry's order.",
+     "A name holding '|' cannot be told apart from two names.",
+     {},
+     &List},
 };
 
 }  // namespace
@@ -176,7 +240,8 @@ const Family& RegistryFamily() {
       "registry", "Read and change registry values.",
       "KEY is a root (HKCU, HKLM, HKCR, HKU, HKCC or its full name, HKEY_CURRENT_USER\n"
       "...) and a path below it: 'HKCU\\Software\\Vendor\\App'. On Linux the registry\n"
-      "is a database of the user's: $XDG_CONFIG_HOME/duduzuvez210/registry.db.",
+      "is a database of the user's: $XDG_CONFIG_HOME/duduzuvez210/registry.db. A call\n"
+      "waits up to 10 s for another process that holds it locked; then dzv says so.",
       kCommands};
   return family;
 }
