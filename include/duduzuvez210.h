@@ -20,10 +20,23 @@
  *     dictionary makes every function return 0 and change nothing.
  *  5. Handles. Window and registry-key handles are pointer-sized opaque
  *     values (DZV_HWND, DZV_HKEY); 0 is allowed where a function says so.
- *  6. Threads. The library takes no lock. Dictionary and profile functions
- *     share process-wide state: callers make sure that no two threads call
- *     them at the same time, and that only one enumeration through
- *     DictionaryItemGetInit/DictionaryItemGetNext is under way in the process.
+ *  6. Threads. Dictionary functions and the profile functions other than
+ *     _ProfileRegistry* share process-wide state and take no lock: callers
+ *     make sure that no two threads call them at the same time, and that
+ *     only one enumeration through DictionaryItemGetInit/
+ *     DictionaryItemGetNext is under way in the process. The library locks
+ *     two things of its own, and only those:
+ *     - The registry functions (_ProfileRegistry*) may be called from any
+ *       thread. Each step of one (opening the key, reading or changing it,
+ *       closing it) holds the process's registry lock and is one database
+ *       transaction; a function's steps together are not one unit against
+ *       other threads or processes.
+ *     - The clipboard functions may be called from any thread. Each holds
+ *       the clipboard open, for its thread alone, until it returns; a call
+ *       from another thread or process meanwhile returns 0 at once.
+ *     fork() in a multi-threaded host waits for a registry or clipboard step
+ *     under way in another thread (at most that step's own time limit), so
+ *     that the child can use both; nothing else is made safe across fork().
  *  7. Exceptions never cross this interface; out of memory is a failure
  *     result like any other.
  */

@@ -1,24 +1,27 @@
 // Clipboard text through the exports, over an in-memory clipboard that can
 // be held open by another window or refuse any step; and the Linux session
 // clipboard, within one process and across two.
+#include "platform/clipboard.h"
+
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 
 #include "duduzuvez210.h"
-#include "platform/clipboard.h"
 #include "platform/linux/clipboard.h"
 #include "platform/code_page.h"
 #include "platform/memory_block.h"
 #include "test_util.h"
-#include "text/mbcs.h"
 
 namespace dzv {
 namespace {
@@ -218,15 +221,15 @@ TEST_F(ClipboardText, TextThatGrewAfterTheLengthIsCutToTheReportedRoom) {
 
 TEST_F(ClipboardText, CutNeverSplitsADoubleByteCharacter) {
   platform::CodePageWrapper code_page(&platform::CodePage::Default());
-  const text::LeadByteTable previous =
-      text::SetProcessLeadBytesForTesting(text::LeadByteTable::ForCodePage(932, code_page));
+  const platform::LeadByteTable previous =
+      platform::SetProcessLeadBytesForTesting(platform::LeadByteTable::ForCodePage(932, code_page));
   clipboard_.formats[platform::kTextFormat] = std::string("ab", 3);
   ASSERT_EQ(_GetClipboardDataLength(kOwner), 3);
   clipboard_.formats[platform::kTextFormat] = std::string("a\x82\xA0z", 5);
   char buffer[4] = "###";
   EXPECT_EQ(_GetClipboardData(kOwner, buffer), 1);
   EXPECT_EQ(std::string(buffer, 3), std::string("a\0#", 3));
-  text::SetProcessLeadBytesForTesting(previous);
+  platform::SetProcessLeadBytesForTesting(previous);
 }
 
 // ---- The Linux session clipboard -------------------------------------------
@@ -281,20 +284,107 @@ TEST(SessionClipboard, RefusesAStoreItCannotTrust) {
   std::filesystem::create_directory_symlink(dir.File("elsewhere"), dir.File("link"));
   EXPECT_FALSE(platform::NewLinuxClipboard(dir.File("link"), false)->Open(0));
 
-  std::filesystem::create_directory(dir.File("foreign"));
-  ASSERT_EQ(chmod(dir.File("foreign").c_str(), 0777), 0);
+  // Our own directory that others could enter may hold what they planted.
+  std::filesystem::create_directory(dir.File("open"));
+  ASSERT_EQ(chmod(dir.File("open").c_str(), 0755), 0);
+  EXPECT_FALSE(platform::NewLinuxClipboard(dir.File("open"), false)->Open(0));
+
   if (geteuid() == 0) {
+    std::filesystem::create_directory(dir.File("foreign"));
+    ASSERT_EQ(chmod(dir.File("foreign").c_str(), 0700), 0);
     ASSERT_EQ(chown(dir.File("foreign").c_str(), 65534, 65534), 0);
     EXPECT_FALSE(platform::NewLinuxClipboard(dir.File("foreign"), false)->Open(0));
-  } else {
-    // Our own directory open to others is made private.
-    auto c = platform::NewLinuxClipboard(dir.File("foreign"), false);
-    EXPECT_TRUE(c->Open(0));
-    c->Close();
-    struct stat st;
-    ASSERT_EQ(stat(dir.File("foreign").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
   }
+  EXPECT_EQ(testing::Listing(dir.File("elsewhere")), std::set<std::string>());
+  EXPECT_EQ(testing::Listing(dir.File("open")), std::set<std::string>());
+}
+
+// The store's directory with XDG_RUNTIME_DIR set to `runtime`.
+std::string StoreWithRuntimeDirectory(const std::string& runtime) {
+  const char* saved = std::getenv("XDG_RUNTIME_DIR");
+  const std::string previous = saved != nullptr ? saved : "";
+  setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  std::string store = platform::SessionClipboardDirectory();
+  if (saved != nullptr) {
+    setenv("XDG_RUNTIME_DIR", previous.c_str(), 1);
+  } else {
+    unsetenv("XDG_RUNTIME_DIR");
+  }
+  return store;
+}
+
+TEST(SessionClipboard, UsesOnlyARuntimeDirectoryOfTheUsersOwn) {
+  testing::TempDir dir;
+  const std::string fallback = "/tmp/duduzuvez210-" + std::to_string(geteuid());
+  EXPECT_EQ(StoreWithRuntimeDirectory(dir.path()), dir.path() + "/duduzuvez210");
+  std::filesystem::create_directory_symlink(dir.path(), dir.File("link"));
+  EXPECT_EQ(StoreWithRuntimeDirectory(dir.File("link")), fallback);
+  EXPECT_EQ(StoreWithRuntimeDirectory("relative"), fallback);
+  ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+  EXPECT_EQ(StoreWithRuntimeDirectory(dir.path()), fallback) << "writable by everyone";
+  ASSERT_EQ(chmod(dir.path().c_str(), 0720), 0);
+  EXPECT_EQ(StoreWithRuntimeDirectory(dir.path()), fallback) << "writable by the group";
+  if (geteuid() == 0) {
+    // Root with a user's environment (sudo -E) keeps out of the user's store.
+    ASSERT_EQ(chmod(dir.path().c_str(), 0700), 0);
+    ASSERT_EQ(chown(dir.path().c_str(), 65534, 65534), 0);
+    EXPECT_EQ(StoreWithRuntimeDirectory(dir.path()), "/tmp/duduzuvez210-0");
+    ASSERT_EQ(chown(dir.path().c_str(), 0, 0), 0);
+  }
+}
+
+TEST(SessionClipboard, ALinkPlantedAsTheUsersStoreIsNotFollowed) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to plant a link as one user for another";
+  // A user id of no one, so that no real store is in the way.
+  constexpr uid_t kUser = 64987;
+  const std::string store = "/tmp/duduzuvez210-" + std::to_string(kUser);
+  testing::TempDir target;
+  ASSERT_EQ(chmod(target.path().c_str(), 0777), 0);
+  std::filesystem::remove_all(store);
+  ASSERT_EQ(symlink(target.path().c_str(), store.c_str()), 0);
+  ASSERT_EQ(lchown(store.c_str(), 65534, 65534), 0);  // planted by nobody
+  const pid_t pid = fork();
+  if (pid == 0) {
+    unsetenv("XDG_RUNTIME_DIR");
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    if (setresgid(kUser, kUser, kUser) != 0 || setresuid(kUser, kUser, kUser) != 0) _exit(77);
+    char buffer[8] = "";
+    _exit(_SetClipboardData(nullptr, "secret") != 0 || _GetClipboardDataLength(nullptr) != 0 ||
+                  _GetClipboardData(nullptr, buffer) != 0
+              ? 1
+              : 0);
+  }
+  int status = -1;
+  waitpid(pid, &status, 0);
+  unlink(store.c_str());
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot change user here";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a clipboard call succeeded";
+  EXPECT_EQ(testing::Listing(target.path()), std::set<std::string>());
+}
+
+// A desktop whose clipboard helper never answers a paste: xclip on PATH
+// takes text and returns, but hangs when asked for it.
+TEST(SessionClipboard, AStuckDesktopHelperFailsTheCallInBoundedTime) {
+  testing::TempDir bin, runtime;
+  testing::WriteFileBytes(bin.File("xclip"),
+                          "#!/bin/sh\ncase \"$1\" in -o) exec sleep 300 ;; esac\ncat >/dev/null\n");
+  ASSERT_EQ(chmod(bin.File("xclip").c_str(), 0755), 0);
+  const std::string path = "PATH=" + bin.path() + ":" + std::getenv("PATH");
+  const std::string xdg = "XDG_RUNTIME_DIR=" + runtime.path();
+  if (!testing::InChildProcess(
+          {path.c_str(), xdg.c_str(), "DISPLAY=:dzv-none", "WAYLAND_DISPLAY="})) {
+    return;
+  }
+  // The call gives the desktop five seconds in all; the bound leaves room
+  // for a loaded machine.
+  constexpr auto kBound = std::chrono::seconds(20);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(_SetClipboardData(nullptr, "text"), 0) << "text never seen on the desktop";
+  EXPECT_LT(std::chrono::steady_clock::now() - start, kBound);
+  start = std::chrono::steady_clock::now();
+  EXPECT_EQ(_GetClipboardDataLength(nullptr), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, kBound);
 }
 
 TEST(SessionClipboard, LivesInTheUsersRuntimeDirectory) {
@@ -363,6 +453,41 @@ class Holder {
   pid_t pid_ = 0;
   int input_ = -1, output_ = -1, status_ = -1;
 };
+
+TEST(SessionClipboard, AChildForkedWhileTheClipboardIsOpenLeavesTheOpeningToTheParent) {
+  testing::TempDir dir;
+  auto clipboard = platform::NewLinuxClipboard(dir.File("store"), false);
+  ASSERT_TRUE(clipboard->Open(0));
+  int go[2], done[2];
+  ASSERT_EQ(pipe(go), 0);
+  ASSERT_EQ(pipe(done), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(go[1]);
+    char byte;
+    if (write(done[1], "r", 1) != 1 || read(go[0], &byte, 1) != 1) _exit(2);
+    // The parent has closed the clipboard: the child may open it now.
+    const bool opened = clipboard->Open(0);
+    if (opened) clipboard->Close();
+    if (write(done[1], "x", 1) != 1) _exit(2);
+    _exit(opened ? 0 : 1);
+  }
+  close(go[0]);
+  close(done[1]);
+  char byte;
+  EXPECT_EQ(read(done[0], &byte, 1), 1);  // the child is running
+  clipboard->Close();
+  // The child lives on and has not released what was the parent's opening.
+  EXPECT_TRUE(clipboard->Open(0)) << "the child kept the parent's lock";
+  clipboard->Close();
+  EXPECT_EQ(write(go[1], "x", 1), 1);
+  EXPECT_EQ(read(done[0], &byte, 1), 1);
+  int status = -1;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child could not open it";
+  close(go[1]);
+  close(done[0]);
+}
 
 TEST(SessionClipboard, AnotherProcessHoldingItOpenMakesEveryCallFail) {
   testing::TempDir dir;

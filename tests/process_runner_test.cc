@@ -4,8 +4,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <string>
 
 namespace dzv::platform {
@@ -48,6 +51,41 @@ TEST(RunProcess, TimeoutKillsTheProgram) {
   ASSERT_TRUE(RunProcess({"/bin/sleep", "30"}, options, &result));
   EXPECT_TRUE(result.timed_out);
   EXPECT_EQ(result.exit_code, -1);
+}
+
+// True once process `pid` has ended (gone, or a zombie that its new parent
+// has not reaped yet), waiting up to five seconds for it.
+bool Ended(pid_t pid) {
+  for (int i = 0; i < 500; ++i) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string skip, state;
+    if (!(stat >> skip >> skip >> state) || state == "Z" || state == "X") return true;
+    usleep(10000);
+  }
+  return false;
+}
+
+TEST(RunProcess, ATimeoutEndsWhatTheProgramStartedAndSuccessLeavesIt) {
+  ProcessOptions options;
+  options.capture_output = true;
+  options.timeout_ms = 200;
+  ProcessResult result;
+  ASSERT_TRUE(
+      RunProcess({"/bin/sh", "-c", "sleep 300 & echo $!; exec sleep 300"}, options, &result));
+  EXPECT_TRUE(result.timed_out);
+  const pid_t left = static_cast<pid_t>(std::atoi(result.output.c_str()));
+  ASSERT_GT(left, 0) << result.output;
+  EXPECT_TRUE(Ended(left)) << "the program's own child outlived the timeout";
+
+  // A program that ends in time leaves what it started (a copy helper's
+  // server) running.
+  options.timeout_ms = 5000;
+  ASSERT_TRUE(RunProcess({"/bin/sh", "-c", "sleep 300 >/dev/null & echo $!"}, options, &result));
+  EXPECT_FALSE(result.timed_out);
+  const pid_t server = static_cast<pid_t>(std::atoi(result.output.c_str()));
+  ASSERT_GT(server, 0) << result.output;
+  EXPECT_EQ(kill(server, 0), 0);
+  kill(server, SIGKILL);
 }
 
 TEST(RunProcess, CallersDescriptorsAndEnvironmentStayBehind) {

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,8 +16,10 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "duduzuvez210.h"
@@ -93,8 +96,7 @@ std::string CallsThatSucceeded(SqliteRegistry& reg) {
     succeeded += "OpenKey ";
     reg.CloseKey(key);
   }
-  if (reg.SetValue(kHkcu, "x", kRegSz, reinterpret_cast<const uint8_t*>("y"), 2) ==
-      kErrorSuccess) {
+  if (reg.SetValue(kHkcu, "x", kRegSz, reinterpret_cast<const uint8_t*>("y"), 2) == kErrorSuccess) {
     succeeded += "SetValue ";
   }
   if (reg.QueryValue(kHkcu, "x", nullptr, data, &size) == kErrorSuccess) succeeded += "QueryValue ";
@@ -193,6 +195,71 @@ TEST(RegistryFaults, AnExclusiveLockPastTheTimeoutFailsEveryCall) {
   reg.CloseKey(key);
 }
 
+// ---- A fork while another thread is inside a call ---------------------------
+
+// Waits up to `bound` for `pid`; its exit status, or -1 (killed) when it
+// did not end in time.
+int WaitBounded(pid_t pid, milliseconds bound) {
+  const auto end = std::chrono::steady_clock::now() + bound;
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > end) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    usleep(10000);
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(RegistryFaults, AForkDuringAnotherThreadsCallLeavesBothProcessesAWorkingRegistry) {
+  TempDir dir;
+  const std::string path = dir.File("registry.db");
+  MakeRegistry(path);
+  SqliteRegistry reg(path, nullptr);
+  RegKey key = nullptr;
+  ASSERT_EQ(reg.OpenKey(kHkcu, "Software\\App", kKeyAllAccess, &key), kErrorSuccess);
+  const auto set = [&](const char* name, const char* text) {
+    return reg.SetValue(key, name, kRegSz, reinterpret_cast<const uint8_t*>(text),
+                        static_cast<uint32_t>(std::strlen(text) + 1));
+  };
+  const auto get = [&](const char* name) {
+    char data[32] = "";
+    uint32_t size = sizeof data;
+    reg.QueryValue(key, name, nullptr, reinterpret_cast<uint8_t*>(data), &size);
+    return std::string(data);
+  };
+
+  // A thread's write waits for another process's writer, inside the call,
+  // until a third thread makes that writer go.
+  auto writer = std::make_unique<OtherProcess>(path, "BEGIN IMMEDIATE");
+  ASSERT_TRUE(writer->holding());
+  const int release_fd = writer->release_fd();
+  std::thread inside([&] { EXPECT_EQ(set("thread", "t"), kErrorSuccess); });
+  std::this_thread::sleep_for(milliseconds(300));
+  std::thread release([&] {
+    std::this_thread::sleep_for(milliseconds(300));
+    writer.reset();
+  });
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(release_fd);
+    _exit(set("child", "c") == kErrorSuccess && get("child") == "c" && get("thread") == "t" ? 0
+                                                                                            : 1);
+  }
+  inside.join();
+  release.join();
+  ASSERT_GT(pid, 0);
+  EXPECT_EQ(WaitBounded(pid, milliseconds(20000)), 0)
+      << "the child's registry calls failed (1) or never ended (-1)";
+  EXPECT_EQ(get("child"), "c");
+  EXPECT_EQ(set("parent", "p"), kErrorSuccess);
+  EXPECT_EQ(get("parent"), "p");
+  EXPECT_TRUE(dzv::testing::FileExists(path + "-wal")) << "the child took the parent's log";
+  EXPECT_EQ(reg.CloseKey(key), kErrorSuccess);
+}
+
 // ---- Reading writes nothing --------------------------------------------------
 
 TEST(RegistryFaults, ReadingAnExistingRegistryLeavesItsFileAsItWas) {
@@ -258,14 +325,16 @@ std::vector<Damage> Damages() {
        }},
       {"another program's database",
        [](const std::string& p) {
-         ASSERT_EQ(RunSql(p, "CREATE TABLE notes(id INTEGER PRIMARY KEY, body TEXT);"
-                             "INSERT INTO notes(body) VALUES('keep me')"),
+         ASSERT_EQ(RunSql(p,
+                          "CREATE TABLE notes(id INTEGER PRIMARY KEY, body TEXT);"
+                          "INSERT INTO notes(body) VALUES('keep me')"),
                    "");
        }},
       {"another program's database in WAL mode with the same schema version",
        [](const std::string& p) {
-         ASSERT_EQ(RunSql(p, "PRAGMA journal_mode=WAL; CREATE TABLE t(x);"
-                             "INSERT INTO t VALUES(1); PRAGMA user_version=1"),
+         ASSERT_EQ(RunSql(p,
+                          "PRAGMA journal_mode=WAL; CREATE TABLE t(x);"
+                          "INSERT INTO t VALUES(1); PRAGMA user_version=1"),
                    "");
        }},
       {"a registry with a table of someone else's added",
@@ -277,8 +346,9 @@ std::vector<Damage> Damages() {
        [](const std::string& p) { ASSERT_EQ(RunSql(p, "PRAGMA user_version=2"), ""); }},
       {"tables named as the registry's, of another shape",
        [](const std::string& p) {
-         ASSERT_EQ(RunSql(p, "CREATE TABLE reg_key(a); CREATE TABLE reg_value(b);"
-                             "PRAGMA user_version=1"),
+         ASSERT_EQ(RunSql(p,
+                          "CREATE TABLE reg_key(a); CREATE TABLE reg_value(b);"
+                          "PRAGMA user_version=1"),
                    "");
        }},
   };

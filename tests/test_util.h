@@ -67,6 +67,9 @@ class SqliteLockHolder {
   SqliteLockHolder& operator=(const SqliteLockHolder&) = delete;
   // True when the SQL ran and the process now holds its locks.
   bool holding() const { return holding_; }
+  // The end of the pipe whose closing releases the process: a process forked
+  // meanwhile must close its copy.
+  int release_fd() const { return release_; }
 
  private:
   int pid_ = -1;

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <new>
@@ -16,6 +17,7 @@
 
 #include "platform/code_page.h"
 #include "platform/linux/desktop_clipboard.h"
+#include "platform/linux/fork_guard.h"
 #include "platform/memory_block.h"
 
 namespace dzv::platform {
@@ -23,22 +25,39 @@ namespace {
 
 constexpr char kLockFile[] = "lock";
 
+// The longest time one opening of the clipboard (one call of the library)
+// spends on the desktop's helpers, all of them together. A desktop that
+// answers does so within milliseconds; the limit keeps a stuck selection
+// owner from holding the caller.
+constexpr std::chrono::seconds kDesktopTime{5};
+
 std::string FormatFile(uint32_t format) { return "format-" + std::to_string(format); }
 
-// Opens `path` as the store's directory, creating it when missing. Fails
-// unless it is a real directory (not a symbolic link) owned by this user;
-// access for others is taken away.
+// Opens `path` as the store's directory, creating it (mode 0700) when
+// missing. Fails unless it is a real directory (not a symbolic link) of the
+// effective user that no one else may enter: a directory that others could
+// read or write may hold what they planted, and is never used.
 int OpenPrivateDirectory(const std::string& path) {
   if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return -1;
   const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid() ||
-      ((st.st_mode & 077) != 0 && fchmod(fd, 0700) != 0)) {
+      (st.st_mode & 077) != 0) {
     close(fd);
     return -1;
   }
   return fd;
+}
+
+// True when `path` is a runtime directory of the effective user's own: an
+// absolute path to a directory, not a symbolic link, owned by that user and
+// writable by no one else. Root running with a user's environment (sudo -E)
+// thus keeps out of the user's store.
+bool OwnRuntimeDirectory(const char* path) {
+  struct stat st;
+  return path != nullptr && path[0] == '/' && lstat(path, &st) == 0 && S_ISDIR(st.st_mode) &&
+         st.st_uid == geteuid() && (st.st_mode & 022) == 0;
 }
 
 // The whole of a regular file in `dir`; false when it is missing or
@@ -67,8 +86,8 @@ bool ReadStoreFile(int dir, const std::string& name, std::string* bytes) {
 // the old data or the new, never a part.
 bool ReplaceStoreFile(int dir, const std::string& name, std::string_view bytes) {
   const std::string temporary = name + ".new";
-  const int fd = openat(dir, temporary.c_str(),
-                        O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int fd =
+      openat(dir, temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   bool ok = true;
   while (ok && !bytes.empty()) {
@@ -100,8 +119,7 @@ class LinuxClipboard final : public Clipboard {
       const int dir =
           OpenPrivateDirectory(directory_.empty() ? SessionClipboardDirectory() : directory_);
       if (dir < 0) return false;
-      const int lock_fd =
-          openat(dir, kLockFile, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+      const int lock_fd = openat(dir, kLockFile, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
       if (lock_fd < 0 || flock(lock_fd, LOCK_EX | LOCK_NB) != 0) {
         if (lock_fd >= 0) close(lock_fd);
         close(dir);
@@ -110,6 +128,7 @@ class LinuxClipboard final : public Clipboard {
       dir_fd_ = dir;
       lock_fd_ = lock_fd;
       desktop_ = use_desktop_ && FindDesktopClipboard(&tools_);
+      deadline_ = std::chrono::steady_clock::now() + kDesktopTime;
       holder_ = std::this_thread::get_id();
       open_ = true;
       return true;
@@ -169,6 +188,15 @@ class LinuxClipboard final : public Clipboard {
   // The clipboard is open, for a window of the calling thread.
   bool HeldHere() const { return open_ && holder_ == std::this_thread::get_id(); }
 
+  // In the child of a fork made while a thread of the parent had the
+  // clipboard open: the opening stays the parent's. The child's copies of
+  // the descriptors go (closing them leaves the parent's lock in place,
+  // while keeping them would hold it for as long as the child lives).
+  static void ForgetParentsOpening(void* self) {
+    auto* clipboard = static_cast<LinuxClipboard*>(self);
+    if (clipboard->open_) clipboard->Release();
+  }
+
   void Release() {
     for (MemoryHandle block : handed_out_) FreeBlock(block);
     // Nothing stays allocated between two openings: the instance lives as
@@ -184,7 +212,7 @@ class LinuxClipboard final : public Clipboard {
   // a zero byte.
   bool ReadDesktopText(std::string* text) {
     std::string utf8;
-    if (!platform::ReadDesktopText(tools_, &utf8)) return false;
+    if (!platform::ReadDesktopText(tools_, deadline_, &utf8)) return false;
     if (!CodePage::Current().FromUtf8(utf8, ProcessLeadBytes().code_page(), text)) {
       return false;
     }
@@ -195,7 +223,7 @@ class LinuxClipboard final : public Clipboard {
   bool WriteDesktopText(std::string_view text) {
     std::string utf8;
     return CodePage::Current().ToUtf8(text, ProcessLeadBytes().code_page(), &utf8) &&
-           platform::WriteDesktopText(tools_, utf8);
+           platform::WriteDesktopText(tools_, utf8, deadline_);
   }
 
   const std::string directory_;
@@ -209,15 +237,19 @@ class LinuxClipboard final : public Clipboard {
   int lock_fd_ = -1;
   bool desktop_ = false;
   DesktopClipboardTools tools_;
+  // The end of the desktop's time for this opening.
+  Deadline deadline_;
   // Blocks that GetData handed out; released when the clipboard closes.
   std::vector<MemoryHandle> handed_out_;
+  // Last, so that it goes first.
+  ForkGuard fork_guard_{&mu_, &LinuxClipboard::ForgetParentsOpening, this};
 };
 
 }  // namespace
 
 std::string SessionClipboardDirectory() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && runtime[0] == '/') return std::string(runtime) + "/duduzuvez210";
+  if (OwnRuntimeDirectory(runtime)) return std::string(runtime) + "/duduzuvez210";
   return "/tmp/duduzuvez210-" + std::to_string(geteuid());
 }
 

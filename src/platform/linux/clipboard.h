@@ -2,9 +2,11 @@
 // or a store of their own.
 //
 // The session clipboard: one store per user, shared by all the user's
-// processes, in a private directory (mode 0700, owned by the user, not a
-// symbolic link): $XDG_RUNTIME_DIR/duduzuvez210, or /tmp/duduzuvez210-<uid>
-// when XDG_RUNTIME_DIR is unset. Opening takes an exclusive lock on the
+// processes, in a private directory (owned by the effective user, no access
+// for group or others, not a symbolic link; anything else is refused):
+// $XDG_RUNTIME_DIR/duduzuvez210 when XDG_RUNTIME_DIR is the user's own (see
+// SessionClipboardDirectory), else /tmp/duduzuvez210-<euid>. Opening takes
+// an exclusive lock on the
 // store's lock file without waiting, so that while one window or process
 // holds the clipboard open every other opening fails at once. Each
 // format's data is a file of its own, replaced whole when it is set.
@@ -13,7 +15,13 @@
 // PATH), the text format is the desktop's clipboard instead: text set here
 // can be pasted in any desktop program and text copied there is read here,
 // converted between the process's ANSI code page and UTF-8 ('?' for what
-// the code page lacks). Other formats stay in the session store.
+// the code page lacks). Other formats stay in the session store. One
+// opening gives the desktop's helpers five seconds in all: text not read,
+// or not seen on the desktop after setting it, by then is a failure.
+//
+// Thread-safety: any thread may call; the clipboard is open for one thread
+// at a time. A fork() waits for a call under way in another thread; in the
+// child, an opening of the parent's is not the child's.
 #ifndef DZV_PLATFORM_LINUX_CLIPBOARD_H_
 #define DZV_PLATFORM_LINUX_CLIPBOARD_H_
 
@@ -24,7 +32,10 @@
 
 namespace dzv::platform {
 
-// The directory of the session clipboard's store.
+// The directory of the session clipboard's store: $XDG_RUNTIME_DIR/
+// duduzuvez210 when XDG_RUNTIME_DIR is an absolute path to a directory (not
+// a symbolic link) owned by the effective user and writable by no one else;
+// otherwise /tmp/duduzuvez210-<effective uid>.
 std::string SessionClipboardDirectory();
 
 // A backend whose store is `directory` (created with mode 0700 when

@@ -3,6 +3,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -11,11 +12,12 @@
 namespace dzv::platform {
 namespace {
 
-// A desktop that answers does so within milliseconds; the limit only keeps
-// a stuck selection owner from holding the caller.
-constexpr int kHelperTimeoutMs = 5000;
-// The longest wait for a copy helper's server to take the selection.
-constexpr int kSettleMs = 2000;
+// Milliseconds left before `deadline`, never negative.
+int MsLeft(Deadline deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::chrono::steady_clock::now());
+  return static_cast<int>(std::clamp<int64_t>(left.count(), 0, INT32_MAX));
+}
 
 bool Set(const char* variable) {
   const char* value = std::getenv(variable);
@@ -56,11 +58,12 @@ std::vector<std::string> CopyCommand(const DesktopClipboardTools& tools) {
   return {tools.copy, "-i", "-selection", "clipboard", "-t", "UTF8_STRING"};
 }
 
-bool ReadDesktopText(const DesktopClipboardTools& tools, std::string* utf8) {
+bool ReadDesktopText(const DesktopClipboardTools& tools, Deadline deadline, std::string* utf8) {
   try {
     ProcessOptions options;
     options.capture_output = true;
-    options.timeout_ms = kHelperTimeoutMs;
+    options.timeout_ms = MsLeft(deadline);
+    if (options.timeout_ms == 0) return false;
     ProcessResult result;
     if (!RunProcess(PasteCommand(tools), options, &result)) return false;
     if (result.timed_out || result.exit_code != 0) return false;
@@ -71,12 +74,14 @@ bool ReadDesktopText(const DesktopClipboardTools& tools, std::string* utf8) {
   }
 }
 
-bool WriteDesktopText(const DesktopClipboardTools& tools, std::string_view utf8) {
+bool WriteDesktopText(const DesktopClipboardTools& tools, std::string_view utf8,
+                      Deadline deadline) {
   try {
     ProcessOptions options;
     options.feed_input = true;
     options.input = utf8;
-    options.timeout_ms = kHelperTimeoutMs;
+    options.timeout_ms = MsLeft(deadline);
+    if (options.timeout_ms == 0) return false;
     // The helper forks a server for the selection and returns; the server
     // must survive the caller's terminal and the caller itself.
     options.new_session = true;
@@ -87,14 +92,15 @@ bool WriteDesktopText(const DesktopClipboardTools& tools, std::string_view utf8)
     }
     // The helper returns once it has forked its server, which may not have
     // claimed the selection yet. Wait until the desktop hands back the new
-    // text, so that a paste right after this call sees it.
-    int waited = 0;
-    for (int pause = 2; waited < kSettleMs; waited += pause, pause = std::min(pause * 2, 100)) {
+    // text, so that a paste right after this call sees it; a text never
+    // seen there was not taken.
+    for (int pause = 2;; pause = std::min(pause * 2, 100)) {
       std::string now;
-      if (ReadDesktopText(tools, &now) && now == utf8) break;
-      poll(nullptr, 0, pause);
+      if (ReadDesktopText(tools, deadline, &now) && now == utf8) return true;
+      const int left = MsLeft(deadline);
+      if (left == 0) return false;
+      poll(nullptr, 0, std::min(pause, left));
     }
-    return true;
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -3,10 +3,12 @@
 // wl-copy and wl-paste). The library starts no threads, and an X11 or
 // Wayland selection must be served for as long as it is the desktop's
 // clipboard; the copy helpers stay behind to do that after the call.
-// Text travels as UTF-8. Every helper runs with a timeout.
+// Text travels as UTF-8. Every helper runs within the deadline its caller
+// gives, and is killed with what it started when it outlives it.
 #ifndef DZV_PLATFORM_LINUX_DESKTOP_CLIPBOARD_H_
 #define DZV_PLATFORM_LINUX_DESKTOP_CLIPBOARD_H_
 
+#include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,11 +30,16 @@ bool FindDesktopClipboard(DesktopClipboardTools* tools);
 std::vector<std::string> PasteCommand(const DesktopClipboardTools& tools);
 std::vector<std::string> CopyCommand(const DesktopClipboardTools& tools);
 
+using Deadline = std::chrono::steady_clock::time_point;
+
 // The selection's text as UTF-8. False when the selection holds no text,
-// or the desktop or helper cannot be reached in time.
-bool ReadDesktopText(const DesktopClipboardTools& tools, std::string* utf8);
-// Makes `utf8` the selection's text. False when the helper failed.
-bool WriteDesktopText(const DesktopClipboardTools& tools, std::string_view utf8);
+// or the desktop or helper does not answer before `deadline`.
+bool ReadDesktopText(const DesktopClipboardTools& tools, Deadline deadline, std::string* utf8);
+// Makes `utf8` the selection's text and waits until the desktop hands it
+// back. False when the helper failed, or the desktop did not hand the text
+// back before `deadline` (a copy helper's server that took the selection
+// late may still serve it).
+bool WriteDesktopText(const DesktopClipboardTools& tools, std::string_view utf8, Deadline deadline);
 
 }  // namespace dzv::platform
 

@@ -89,12 +89,12 @@ class SpawnSetup {
   bool Prepare(int stdin_fd, int stdout_fd, bool new_session) {
     if (!actions_ok_ || !attr_ok_) return false;
     bool ok = true;
-    ok &= (stdin_fd >= 0 ? posix_spawn_file_actions_adddup2(&actions_, stdin_fd, 0)
-                         : posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY,
-                                                            0)) == 0;
-    ok &= (stdout_fd >= 0 ? posix_spawn_file_actions_adddup2(&actions_, stdout_fd, 1)
-                          : posix_spawn_file_actions_addopen(&actions_, 1, "/dev/null", O_WRONLY,
-                                                             0)) == 0;
+    ok &= (stdin_fd >= 0
+               ? posix_spawn_file_actions_adddup2(&actions_, stdin_fd, 0)
+               : posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0)) == 0;
+    ok &= (stdout_fd >= 0
+               ? posix_spawn_file_actions_adddup2(&actions_, stdout_fd, 1)
+               : posix_spawn_file_actions_addopen(&actions_, 1, "/dev/null", O_WRONLY, 0)) == 0;
     ok &= posix_spawn_file_actions_addopen(&actions_, 2, "/dev/null", O_WRONLY, 0) == 0;
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
     // Descriptors that the caller left inheritable must not reach a helper
@@ -106,8 +106,11 @@ class SpawnSetup {
     sigfillset(&defaults);
     sigdelset(&defaults, SIGKILL);
     sigdelset(&defaults, SIGSTOP);
+    // The program leads a process group of its own (a session of its own
+    // leads one too), so that a timeout ends whatever it started as well.
     short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
-    if (new_session) flags |= POSIX_SPAWN_SETSID;
+    flags |= new_session ? POSIX_SPAWN_SETSID : POSIX_SPAWN_SETPGROUP;
+    ok &= posix_spawnattr_setpgroup(&attr_, 0) == 0;
     ok &= posix_spawnattr_setsigmask(&attr_, &mask) == 0;
     ok &= posix_spawnattr_setsigdefault(&attr_, &defaults) == 0;
     ok &= posix_spawnattr_setflags(&attr_, flags) == 0;
@@ -131,8 +134,10 @@ class SpawnSetup {
   bool attr_ok_ = false;
 };
 
+// Kills the program's whole process group, which exists as long as the
+// program is not reaped, and reaps the program.
 void KillAndReap(pid_t pid) {
-  kill(pid, SIGKILL);
+  if (kill(-pid, SIGKILL) != 0) kill(pid, SIGKILL);
   while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
   }
 }

@@ -4,7 +4,8 @@
 // environment but none of the caller's open files beyond the three
 // standard ones, which are the input given here (or /dev/null), an output
 // pipe (or /dev/null) and /dev/null for errors. Signal dispositions and
-// the signal mask are reset to their defaults in the program.
+// the signal mask are reset to their defaults in the program, which leads a
+// process group of its own.
 #ifndef DZV_PLATFORM_LINUX_PROCESS_RUNNER_H_
 #define DZV_PLATFORM_LINUX_PROCESS_RUNNER_H_
 
@@ -44,8 +45,10 @@ struct ProcessResult {
 
 // Runs `argv` (argv[0] is the program's path) and waits for it to end.
 // Returns false when it cannot be started or memory runs out; otherwise
-// fills `*result`. A program that outlives the timeout is killed and
-// reaped. Output beyond 256 MiB counts as a failure to run.
+// fills `*result`. A program that outlives the timeout is killed with its
+// whole process group (what it started and left in it) and reaped; a
+// program that ends in time leaves what it started running (a copy
+// helper's server). Output beyond 256 MiB counts as a failure to run.
 bool RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options,
                 ProcessResult* result);
 

@@ -105,10 +105,14 @@ int32_t FromSqlite(int rc) {
 int32_t Database::Open(const std::string& path) {
   if (db_ != nullptr) {
     if (pid_ == getpid()) return kErrorSuccess;
-    // A child process: the parent's connection must be neither used nor
-    // closed here; start afresh.
-    db_ = nullptr;
-    statements_.fill(nullptr);
+    // A child process: the connection came from the parent, and SQLite's
+    // record of the locks this process holds on the file with it, although
+    // POSIX locks are not inherited; a new connection beside it could rely
+    // on locks the child does not hold. Closing it here is safe: no call was under way on it at the
+    // fork (see fork_guard.h), and it cannot checkpoint or delete the log while the parent keeps
+    // the file open, as the parent's shared lock refuses the exclusive lock that closing needs for
+    // that.
+    Close();
   }
   if (path.empty()) return kErrorCantOpen;
   const size_t slash = path.find_last_of('/');
@@ -162,8 +166,8 @@ int Database::Configure() {
     for (const RootKey& root : kRootKeys) {
       if (rc != SQLITE_OK) break;
       rc = ExecText(db_, "INSERT OR IGNORE INTO reg_key(id, parent, name, fold) VALUES(" +
-                         std::to_string(root.id) + ", 0, '" + root.name + "', '" + root.name +
-                         "')");
+                             std::to_string(root.id) + ", 0, '" + root.name + "', '" + root.name +
+                             "')");
     }
     if (rc == SQLITE_OK) {
       rc = ExecText(db_, "PRAGMA user_version=" + std::to_string(kSchemaVersion));
@@ -244,10 +248,8 @@ int Database::OnBusy(void* self, int count) {
 
 void Database::Close() {
   if (db_ == nullptr) return;
-  if (pid_ == getpid()) {
-    for (sqlite3_stmt*& stmt : statements_) sqlite3_finalize(stmt);
-    sqlite3_close(db_);
-  }
+  for (sqlite3_stmt*& stmt : statements_) sqlite3_finalize(stmt);
+  sqlite3_close(db_);
   statements_.fill(nullptr);
   db_ = nullptr;
 }

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/linux/fork_guard.h"
 #include "platform/linux/registry_database.h"
 
 namespace dzv::platform {
@@ -215,8 +216,7 @@ class SqliteRegistry::Store {
     return kErrorSuccess;
   }
 
-  int32_t OpenOrCreate(RegKey key, const char* path, uint32_t access, RegKey* result,
-                       bool create) {
+  int32_t OpenOrCreate(RegKey key, const char* path, uint32_t access, RegKey* result, bool create) {
     if (result == nullptr || (create && path == nullptr)) return kErrorInvalidParameter;
     Transaction txn(db_, create);
     if (txn.status() != kErrorSuccess) return txn.status();
@@ -304,8 +304,7 @@ class SqliteRegistry::Store {
     return txn.Finish(rc);
   }
 
-  int32_t QueryValue(RegKey key, const char* name, uint32_t* type, uint8_t* data,
-                     uint32_t* size) {
+  int32_t QueryValue(RegKey key, const char* name, uint32_t* type, uint8_t* data, uint32_t* size) {
     if (data != nullptr && size == nullptr) return kErrorInvalidParameter;
     Transaction txn(db_, false);
     if (txn.status() != kErrorSuccess) return txn.status();
@@ -344,8 +343,8 @@ class SqliteRegistry::Store {
     return txn.Finish(rc);
   }
 
-  int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t* name_size,
-                    uint32_t* type, uint8_t* data, uint32_t* data_size) {
+  int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t* name_size, uint32_t* type,
+                    uint8_t* data, uint32_t* data_size) {
     if (name == nullptr || name_size == nullptr || (data != nullptr && data_size == nullptr)) {
       return kErrorInvalidParameter;
     }
@@ -393,6 +392,10 @@ class SqliteRegistry::Store {
   std::unordered_map<uintptr_t, Handle> handles_;
   uintptr_t next_handle_ = 0x1000;
   Cursor cursor_;
+  // A fork waits for the call under way; the child keeps the handles, and
+  // its first call opens a connection of its own (Database::Open). Last, so
+  // that it goes first.
+  ForkGuard fork_guard_{&mutex_, nullptr, nullptr};
 };
 
 SqliteRegistry::SqliteRegistry(std::string path, const LeadByteTable* lead_bytes)
@@ -424,23 +427,21 @@ const std::string& SqliteRegistry::path() const {
   return store_ == nullptr ? none : store_->path();
 }
 
-int32_t SqliteRegistry::CreateKey(RegKey key, const char* path, uint32_t access,
-                                  RegKey* result) {
+int32_t SqliteRegistry::CreateKey(RegKey key, const char* path, uint32_t access, RegKey* result) {
   return Run(true, [&] { return store_->OpenOrCreate(key, path, access, result, true); });
 }
 
-int32_t SqliteRegistry::OpenKey(RegKey key, const char* path, uint32_t access,
-                                RegKey* result) {
+int32_t SqliteRegistry::OpenKey(RegKey key, const char* path, uint32_t access, RegKey* result) {
   return Run(true, [&] { return store_->OpenOrCreate(key, path, access, result, false); });
 }
 
-int32_t SqliteRegistry::SetValue(RegKey key, const char* name, uint32_t type,
-                                 const uint8_t* data, uint32_t size) {
+int32_t SqliteRegistry::SetValue(RegKey key, const char* name, uint32_t type, const uint8_t* data,
+                                 uint32_t size) {
   return Run(true, [&] { return store_->SetValue(key, name, type, data, size); });
 }
 
-int32_t SqliteRegistry::QueryValue(RegKey key, const char* name, uint32_t* type,
-                                   uint8_t* data, uint32_t* size) {
+int32_t SqliteRegistry::QueryValue(RegKey key, const char* name, uint32_t* type, uint8_t* data,
+                                   uint32_t* size) {
   return Run(true, [&] { return store_->QueryValue(key, name, type, data, size); });
 }
 
@@ -456,12 +457,10 @@ int32_t SqliteRegistry::DeleteKey(RegKey key, const char* path) {
   return Run(true, [&] { return store_->DeleteKey(key, path); });
 }
 
-int32_t SqliteRegistry::EnumValue(RegKey key, uint32_t index, char* name,
-                                  uint32_t* name_size, uint32_t* type, uint8_t* data,
-                                  uint32_t* data_size) {
-  return Run(true, [&] {
-    return store_->EnumValue(key, index, name, name_size, type, data, data_size);
-  });
+int32_t SqliteRegistry::EnumValue(RegKey key, uint32_t index, char* name, uint32_t* name_size,
+                                  uint32_t* type, uint8_t* data, uint32_t* data_size) {
+  return Run(true,
+             [&] { return store_->EnumValue(key, index, name, name_size, type, data, data_size); });
 }
 
 int32_t SqliteRegistry::CloseKey(RegKey key) {

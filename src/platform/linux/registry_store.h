@@ -13,7 +13,9 @@
 // deleted, by this process or another, the handle gives kErrorKeyDeleted
 // until it is closed. Key ids are never reused.
 //
-// Thread-safety: calls are serialised by a mutex of the instance.
+// Thread-safety: calls are serialised by a mutex of the instance. A fork()
+// waits for a call under way in another thread; the child keeps the handles
+// and uses a connection of its own.
 #ifndef DZV_PLATFORM_LINUX_REGISTRY_STORE_H_
 #define DZV_PLATFORM_LINUX_REGISTRY_STORE_H_
 
@@ -48,8 +50,8 @@ class SqliteRegistry final : public Registry {
   int32_t DeleteValue(RegKey key, const char* name) override;
   int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t* name_size) override;
   int32_t DeleteKey(RegKey key, const char* path) override;
-  int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t* name_size,
-                    uint32_t* type, uint8_t* data, uint32_t* data_size) override;
+  int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t* name_size, uint32_t* type,
+                    uint8_t* data, uint32_t* data_size) override;
   int32_t CloseKey(RegKey key) override;
 
   // Closes the database and releases every handle. Later calls open the
