@@ -68,10 +68,8 @@ class ClipboardContract : public ::testing::TestWithParam<Backend> {
 // Whether the instance that holds the clipboard open may open it again is
 // left to the backend: the Linux store refuses it.
 TEST_P(ClipboardContract, OneHolderAtATime) {
-  EXPECT_EQ(first_.GetData(kTextFormat), nullptr) << "read while closed";
   ASSERT_TRUE(first_.Open(0));
   EXPECT_FALSE(second_.Open(0)) << "opened while the other instance holds it";
-  EXPECT_EQ(second_.GetData(kTextFormat), nullptr);
   first_.Close();
   ASSERT_TRUE(second_.Open(0));
   EXPECT_FALSE(first_.Open(0));
@@ -82,7 +80,6 @@ TEST_P(ClipboardContract, OneHolderAtATime) {
 
 TEST_P(ClipboardContract, DataIsKeptPerFormatAndSeenByTheOtherInstance) {
   ASSERT_TRUE(first_.Open(0));
-  EXPECT_EQ(first_.GetData(kTextFormat), nullptr) << "a format not held";
   EXPECT_TRUE(PutClipboardData(first_, kUnicodeFormat, std::string("w\0\0\0", 4)));
   EXPECT_TRUE(PutClipboardData(first_, kTextFormat, std::string("one", 4)));
   first_.Close();
@@ -92,7 +89,7 @@ TEST_P(ClipboardContract, DataIsKeptPerFormatAndSeenByTheOtherInstance) {
   EXPECT_EQ(ClipboardBytes(second_, kTextFormat), std::string("one", 4));
   EXPECT_TRUE(PutClipboardData(second_, kTextFormat, std::string("two", 4)));
   EXPECT_EQ(ClipboardBytes(second_, kTextFormat), std::string("two", 4));
-  EXPECT_EQ(ClipboardBytes(second_, kBitmapFormat), "<none>");
+  EXPECT_EQ(ClipboardBytes(second_, kBitmapFormat), "<none>") << "a format not held";
   second_.Close();
 
   ASSERT_TRUE(first_.Open(0));
