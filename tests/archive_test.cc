@@ -276,7 +276,7 @@ TEST(ArchiveReader, SmallBuffersReadTheSamePairs) {
     map.SetBucketCount(4000, true);
     std::unique_ptr<platform::File> file;
     ASSERT_EQ(platform::Files::Default().OpenForReading(path, &file), platform::FileStatus::kOk);
-    dict::ArchiveReader reader(*file, capacity);
+    dict::ArchiveReader reader(*file, platform::CodePage::Current(), capacity);
     ASSERT_TRUE(dict::ReadArchive(reader, map)) << capacity;
     Items back;
     map.ForEach([&](std::string_view k, std::string_view v) { back.emplace_back(k, v); });

@@ -23,8 +23,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (std::strcmp(argv[2], "set") == 0 && argc == 4) {
-    platform::ScopedService<platform::Clipboard> scoped(clipboard.get());
-    std::printf("%d\n", static_cast<int>(desktop::SetClipboardData(0, argv[3])));
+    std::printf("%d\n", static_cast<int>(desktop::SetClipboardData(*clipboard, 0, argv[3])));
     return 0;
   }
   return 2;

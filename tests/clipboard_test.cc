@@ -1,6 +1,8 @@
-// Clipboard text through the exports, over an in-memory clipboard that can
-// be held open by another window or refuse any step; and the Linux session
-// clipboard, within one process and across two.
+// Clipboard text through the exports, over an in-memory clipboard that
+// another instance can hold open and a wrapper can make refuse any step; and
+// what the Linux session clipboard adds to every backend's contract
+// (clipboard_contract_test.cc): its store, its directory, the desktop's
+// helpers and other processes.
 #include "platform/clipboard.h"
 
 #include <gtest/gtest.h>
@@ -13,14 +15,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
+#include <memory>
 #include <set>
 #include <string>
 
 #include "duduzuvez210.h"
-#include "platform/linux/clipboard.h"
 #include "platform/code_page.h"
-#include "platform/memory_block.h"
+#include "platform/in_memory/clipboard.h"
+#include "platform/linux/clipboard.h"
 #include "test_util.h"
 
 namespace dzv {
@@ -29,88 +31,76 @@ namespace {
 using platform::Clipboard;
 using platform::MemoryHandle;
 using platform::ScopedService;
+using testing::ClipboardBytes;
+using testing::PutClipboardData;
 
 const DZV_HWND kOwner = reinterpret_cast<DZV_HWND>(0x1234);
 constexpr uint32_t kBitmapFormat = 2;
-constexpr uint32_t kUnicodeFormat = 13;
 
-// The clipboard in memory, with switches for every refusal.
-class FakeClipboard : public Clipboard {
+// Counts the calls the library makes, and refuses steps on request.
+class RecordingClipboard : public platform::ClipboardWrapper {
  public:
-  ~FakeClipboard() override { EXPECT_EQ(live_blocks_, 0) << "a block was leaked"; }
+  using ClipboardWrapper::ClipboardWrapper;
 
   bool Open(platform::WindowHandle owner) override {
-    if (held_by_another_window || open_) return false;
-    open_ = true;
-    ++opens;
     owner_seen = owner;
-    return true;
+    const bool opened = ClipboardWrapper::Open(owner);
+    opens += opened;
+    return opened;
   }
   void Close() override {
-    EXPECT_TRUE(open_);
-    for (MemoryHandle b : handed_out_) Release(b);
-    handed_out_.clear();
-    open_ = false;
     ++closes;
-  }
-  MemoryHandle GetData(uint32_t format) override {
-    EXPECT_TRUE(open_);
-    auto it = formats.find(format);
-    if (it == formats.end()) return nullptr;
-    MemoryHandle b = Track(platform::NewBlockWith(it->second));
-    handed_out_.push_back(b);
-    return b;
+    ClipboardWrapper::Close();
   }
   bool SetData(uint32_t format, MemoryHandle block) override {
-    EXPECT_TRUE(open_);
-    if (refuse_set) return false;
-    formats[format] = std::string(platform::BlockBytes(block));
-    Release(block);
-    return true;
+    const bool set = !refuse_set && ClipboardWrapper::SetData(format, block);
+    taken += set;
+    return set;
   }
   MemoryHandle Alloc(uint32_t flags, size_t size) override {
-    EXPECT_TRUE(open_) << "allocated with the clipboard closed";
     ++allocs;
     last_alloc_flags = flags;
     last_alloc_size = size;
-    return refuse_alloc ? nullptr : Track(platform::NewBlock(flags, size));
+    MemoryHandle block = refuse_alloc ? nullptr : ClipboardWrapper::Alloc(flags, size);
+    blocks += block != nullptr;
+    return block;
   }
   void* Lock(MemoryHandle block) override {
-    return refuse_lock ? nullptr : platform::LockBlock(block);
+    return refuse_lock ? nullptr : ClipboardWrapper::Lock(block);
   }
-  void Unlock(MemoryHandle block) override { platform::UnlockBlock(block); }
-  size_t Size(MemoryHandle block) override { return platform::BlockBytes(block).size(); }
   void Free(MemoryHandle block) override {
     ++frees;
-    Release(block);
+    ClipboardWrapper::Free(block);
   }
 
-  std::map<uint32_t, std::string> formats;
-  bool held_by_another_window = false;
   bool refuse_alloc = false, refuse_lock = false, refuse_set = false;
-  int opens = 0, closes = 0, allocs = 0, frees = 0;
+  int opens = 0, closes = 0, allocs = 0, blocks = 0, frees = 0, taken = 0;
   uint32_t last_alloc_flags = 0;
   size_t last_alloc_size = 0;
   platform::WindowHandle owner_seen = 0;
-
- private:
-  MemoryHandle Track(MemoryHandle b) {
-    if (b != nullptr) ++live_blocks_;
-    return b;
-  }
-  void Release(MemoryHandle b) {
-    platform::FreeBlock(b);
-    --live_blocks_;
-  }
-
-  bool open_ = false;
-  int live_blocks_ = 0;
-  std::vector<MemoryHandle> handed_out_;
 };
 
 class ClipboardText : public ::testing::Test {
  protected:
-  FakeClipboard clipboard_;
+  ~ClipboardText() override {
+    EXPECT_EQ(clipboard_.blocks, clipboard_.frees + clipboard_.taken) << "a block was leaked";
+  }
+  // Puts `bytes` on the clipboard as another program would.
+  void Plant(uint32_t format, std::string_view bytes) {
+    ASSERT_TRUE(other_->Open(0));
+    EXPECT_TRUE(PutClipboardData(*other_, format, bytes));
+    other_->Close();
+  }
+  std::string Held(uint32_t format) {
+    EXPECT_TRUE(other_->Open(0));
+    std::string bytes = ClipboardBytes(*other_, format);
+    other_->Close();
+    return bytes;
+  }
+
+  platform::InMemoryClipboard memory_;
+  std::unique_ptr<platform::InMemoryClipboard> other_ = memory_.Another();
+  RecordingClipboard clipboard_{&memory_};
   ScopedService<Clipboard> scoped_{&clipboard_};
 };
 
@@ -119,10 +109,10 @@ TEST_F(ClipboardText, SetThenReadBack) {
   EXPECT_EQ(clipboard_.owner_seen, 0x1234u);
   EXPECT_EQ(clipboard_.last_alloc_size, 4u);
   EXPECT_EQ(clipboard_.last_alloc_flags, 0x2002u);
-  EXPECT_EQ(clipboard_.formats[platform::kTextFormat], std::string("abc", 4));
+  EXPECT_EQ(Held(platform::kTextFormat), std::string("abc", 4));
   EXPECT_EQ(_GetClipboardDataLength(kOwner), 4);
 
-  clipboard_.formats[platform::kTextFormat] = std::string("hello\0junk", 10);
+  Plant(platform::kTextFormat, std::string("hello\0junk", 10));
   EXPECT_EQ(_GetClipboardDataLength(kOwner), 6);
   char buffer[8];
   std::memset(buffer, '#', sizeof buffer);
@@ -134,7 +124,7 @@ TEST_F(ClipboardText, SetThenReadBack) {
 
 TEST_F(ClipboardText, EmptyText) {
   EXPECT_EQ(_SetClipboardData(kOwner, ""), 0);
-  EXPECT_EQ(clipboard_.formats[platform::kTextFormat], std::string(1, '\0'));
+  EXPECT_EQ(Held(platform::kTextFormat), std::string(1, '\0'));
   EXPECT_EQ(_GetClipboardDataLength(kOwner), 1);
   char buffer[2] = {'x', 'y'};
   EXPECT_EQ(_GetClipboardData(kOwner, buffer), 0);
@@ -143,7 +133,7 @@ TEST_F(ClipboardText, EmptyText) {
 }
 
 TEST_F(ClipboardText, NoTextLeavesTheBufferAlone) {
-  clipboard_.formats[kBitmapFormat] = "pixels";
+  Plant(kBitmapFormat, "pixels");
   char buffer[4] = "xyz";
   EXPECT_EQ(_GetClipboardDataLength(kOwner), 0);
   EXPECT_EQ(_GetClipboardData(kOwner, buffer), 0);
@@ -152,27 +142,20 @@ TEST_F(ClipboardText, NoTextLeavesTheBufferAlone) {
 }
 
 TEST_F(ClipboardText, HeldOpenByAnotherWindow) {
-  clipboard_.formats[platform::kTextFormat] = std::string("old", 4);
-  clipboard_.held_by_another_window = true;
+  Plant(platform::kTextFormat, std::string("old", 4));
+  ASSERT_TRUE(other_->Open(0));
   char buffer[4] = "xyz";
   EXPECT_EQ(_GetClipboardDataLength(kOwner), 0);
   EXPECT_EQ(_GetClipboardData(kOwner, buffer), 0);
   EXPECT_EQ(_SetClipboardData(kOwner, "new"), 0);
+  other_->Close();
   EXPECT_STREQ(buffer, "xyz");
   EXPECT_EQ(clipboard_.allocs, 0);
-  EXPECT_EQ(clipboard_.formats[platform::kTextFormat], std::string("old", 4));
-}
-
-TEST_F(ClipboardText, SettingTextKeepsOtherFormats) {
-  clipboard_.formats[kBitmapFormat] = "pixels";
-  clipboard_.formats[kUnicodeFormat] = std::string("o\0l\0d\0\0\0", 8);
-  EXPECT_EQ(_SetClipboardData(kOwner, "new"), 3);
-  EXPECT_EQ(clipboard_.formats[kBitmapFormat], "pixels");
-  EXPECT_EQ(clipboard_.formats[kUnicodeFormat], std::string("o\0l\0d\0\0\0", 8));
+  EXPECT_EQ(Held(platform::kTextFormat), std::string("old", 4));
 }
 
 TEST_F(ClipboardText, RefusalsReleaseTheBlockAndKeepTheOldText) {
-  clipboard_.formats[platform::kTextFormat] = std::string("old", 4);
+  Plant(platform::kTextFormat, std::string("old", 4));
   clipboard_.refuse_alloc = true;
   EXPECT_EQ(_SetClipboardData(kOwner, "new"), 0);
   clipboard_.refuse_alloc = false;
@@ -183,7 +166,7 @@ TEST_F(ClipboardText, RefusalsReleaseTheBlockAndKeepTheOldText) {
   clipboard_.refuse_set = true;
   EXPECT_EQ(_SetClipboardData(kOwner, "new"), 0);
   EXPECT_EQ(clipboard_.frees, 2);
-  EXPECT_EQ(clipboard_.formats[platform::kTextFormat], std::string("old", 4));
+  EXPECT_EQ(Held(platform::kTextFormat), std::string("old", 4));
   EXPECT_EQ(clipboard_.opens, 3);
   EXPECT_EQ(clipboard_.closes, 3);
 
@@ -202,9 +185,9 @@ TEST_F(ClipboardText, NullPointersFailWithoutOpening) {
 }
 
 TEST_F(ClipboardText, TextThatGrewAfterTheLengthIsCutToTheReportedRoom) {
-  clipboard_.formats[platform::kTextFormat] = std::string("abc", 4);
+  Plant(platform::kTextFormat, std::string("abc", 4));
   ASSERT_EQ(_GetClipboardDataLength(kOwner), 4);
-  clipboard_.formats[platform::kTextFormat] = std::string("abcdefgh", 9);  // another program
+  Plant(platform::kTextFormat, std::string("abcdefgh", 9));  // another program
   char buffer[6] = "#####";
   EXPECT_EQ(_GetClipboardData(kOwner, buffer), 3);
   EXPECT_EQ(std::string(buffer, 6), std::string("abc\0#\0", 6));
@@ -223,9 +206,9 @@ TEST_F(ClipboardText, CutNeverSplitsADoubleByteCharacter) {
   platform::CodePageWrapper code_page(&platform::CodePage::Default());
   const platform::LeadByteTable previous =
       platform::SetProcessLeadBytesForTesting(platform::LeadByteTable::ForCodePage(932, code_page));
-  clipboard_.formats[platform::kTextFormat] = std::string("ab", 3);
+  Plant(platform::kTextFormat, std::string("ab", 3));
   ASSERT_EQ(_GetClipboardDataLength(kOwner), 3);
-  clipboard_.formats[platform::kTextFormat] = std::string("a\x82\xA0z", 5);
+  Plant(platform::kTextFormat, std::string("a\x82\xA0z", 5));
   char buffer[4] = "###";
   EXPECT_EQ(_GetClipboardData(kOwner, buffer), 1);
   EXPECT_EQ(std::string(buffer, 3), std::string("a\0#", 3));
@@ -234,48 +217,20 @@ TEST_F(ClipboardText, CutNeverSplitsADoubleByteCharacter) {
 
 // ---- The Linux session clipboard -------------------------------------------
 
-std::string TextOf(Clipboard& c) {
-  MemoryHandle b = c.GetData(platform::kTextFormat);
-  return b == nullptr ? "<none>" : std::string(platform::BlockBytes(b));
-}
-
-bool Put(Clipboard& c, uint32_t format, std::string_view bytes) {
-  MemoryHandle b = c.Alloc(platform::kMoveableShared, bytes.size());
-  std::memcpy(c.Lock(b), bytes.data(), bytes.size());
-  c.Unlock(b);
-  if (c.SetData(format, b)) return true;
-  c.Free(b);
-  return false;
-}
-
-TEST(SessionClipboard, SharedStoreKeptPerFormat) {
+TEST(SessionClipboard, KeepsAPrivateStoreWhereTextAlwaysEnds) {
   testing::TempDir dir;
-  auto first = platform::NewLinuxClipboard(dir.File("store"), false);
-  auto second = platform::NewLinuxClipboard(dir.File("store"), false);
-  ASSERT_TRUE(first->Open(0));
-  EXPECT_EQ(first->GetData(platform::kTextFormat), nullptr);
-  EXPECT_TRUE(Put(*first, kUnicodeFormat, std::string("w\0\0\0", 4)));
-  EXPECT_TRUE(Put(*first, platform::kTextFormat, std::string("one", 4)));
-  EXPECT_FALSE(second->Open(0)) << "opened while another instance holds it";
-  first->Close();
-
-  ASSERT_TRUE(second->Open(0));
-  EXPECT_EQ(TextOf(*second), std::string("one", 4));
-  EXPECT_TRUE(Put(*second, platform::kTextFormat, std::string("two", 4)));
-  MemoryHandle wide = second->GetData(kUnicodeFormat);
-  EXPECT_EQ(platform::BlockBytes(wide), std::string("w\0\0\0", 4));
-  second->Close();
-  EXPECT_EQ(second->GetData(platform::kTextFormat), nullptr) << "read while closed";
-
-  // A text stored without its zero byte still reads as a terminated text.
-  testing::WriteFileBytes(dir.File("store/format-1"), "raw");
-  ASSERT_TRUE(first->Open(0));
-  EXPECT_EQ(TextOf(*first), std::string("raw", 4));
-  first->Close();
-
+  auto clipboard = platform::NewLinuxClipboard(dir.File("store"), false);
+  ASSERT_TRUE(clipboard->Open(0));
+  clipboard->Close();
   struct stat st;
   ASSERT_EQ(stat(dir.File("store").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+  // A text stored without its zero byte still reads as a terminated text.
+  testing::WriteFileBytes(dir.File("store/format-1"), "raw");
+  ASSERT_TRUE(clipboard->Open(0));
+  EXPECT_EQ(ClipboardBytes(*clipboard, platform::kTextFormat), std::string("raw", 4));
+  clipboard->Close();
 }
 
 TEST(SessionClipboard, RefusesAStoreItCannotTrust) {

@@ -1,7 +1,9 @@
 // The layers of src/ and what each may include: the export layer over the
 // subsystems, the subsystems over the text rules, everything over the
 // platform's interfaces, and each backend folder over those interfaces
-// alone. The public header may be included anywhere.
+// alone. The public header may be included anywhere. And how a service is
+// reached: only the export layer and the platform call a service's
+// Current(); everything else is given its services.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -49,7 +51,17 @@ std::string Violation(const std::string& from, const std::string& included) {
   return "an include from " + from + " into " + to;
 }
 
-TEST(Layering, NoFolderIncludesALayerAboveItOrAnotherBackend) {
+// Whether code in `from` (a folder of src/) may reach for a service's
+// instance (its Current(), or the default behind it) as `line` (a line of
+// source) does; empty when it may or does not.
+std::string ServiceViolation(const std::string& from, const std::string& line) {
+  if (from == "library" || from == "platform" || from.rfind("platform/", 0) == 0) return "";
+  static const std::regex current_call(R"re(::\s*(Current|Default)\s*\()re");
+  const std::string code = line.substr(0, line.find("//"));
+  return std::regex_search(code, current_call) ? "a service's Current() in " + from : "";
+}
+
+TEST(Layering, NoFolderIncludesALayerAboveItOrReachesForAService) {
   const fs::path src = fs::path(DZV_SOURCE_DIR) / "src";
   const std::regex include_line(R"re(^\s*#\s*include\s*"([^"]+)")re");
   int files = 0;
@@ -62,11 +74,11 @@ TEST(Layering, NoFolderIncludesALayerAboveItOrAnotherBackend) {
     std::ifstream in(entry.path());
     std::string line;
     for (int n = 1; std::getline(in, line); ++n) {
+      const std::string where = entry.path().lexically_relative(src).generic_string();
+      EXPECT_EQ(ServiceViolation(from, line), "") << where << ":" << n << ": " << line;
       std::smatch m;
       if (!std::regex_search(line, m, include_line)) continue;
-      const std::string why = Violation(from, m[1]);
-      EXPECT_EQ(why, "") << entry.path().lexically_relative(src).generic_string() << ":" << n
-                         << " includes " << m[1];
+      EXPECT_EQ(Violation(from, m[1]), "") << where << ":" << n << " includes " << m[1];
     }
   }
   EXPECT_GT(files, 50);  // the tree was found
@@ -83,6 +95,15 @@ TEST(Layering, TheRulesRefuseWhatTheyMust) {
   EXPECT_NE(Violation("tools", "platform/files.h"), "");
   EXPECT_EQ(Violation("platform/linux", "platform/files.h"), "");
   EXPECT_EQ(Violation("profile", "dictionary/items.h"), "");
+}
+
+TEST(Layering, TheServiceRuleRefusesWhatItMust) {
+  EXPECT_NE(ServiceViolation("dictionary", "  Files& f = platform::Files::Current();"), "");
+  EXPECT_NE(ServiceViolation("desktop", "  : windows_(Windows::Current ()) {"), "");
+  EXPECT_NE(ServiceViolation("credentials", "  Loader& l = Loader::Default();"), "");
+  EXPECT_EQ(ServiceViolation("desktop", "// through platform::Dialogs::Current()."), "");
+  EXPECT_EQ(ServiceViolation("library", "  return Write(Registry::Current(), root);"), "");
+  EXPECT_EQ(ServiceViolation("platform/linux", "  CodePage::Current().ToUtf8(t, cp, &u);"), "");
 }
 
 }  // namespace

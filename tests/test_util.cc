@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -151,6 +152,29 @@ SqliteLockHolder::SqliteLockHolder(const std::string& path, const std::string& s
 SqliteLockHolder::~SqliteLockHolder() {
   if (release_ >= 0) close(release_);
   if (pid_ > 0) waitpid(pid_, nullptr, 0);
+}
+
+bool PutClipboardData(platform::Clipboard& c, uint32_t format, std::string_view bytes) {
+  platform::MemoryHandle block = c.Alloc(platform::kMoveableShared, bytes.size());
+  void* data = block != nullptr ? c.Lock(block) : nullptr;
+  if (data == nullptr) {
+    if (block != nullptr) c.Free(block);
+    return false;
+  }
+  std::memcpy(data, bytes.data(), bytes.size());
+  c.Unlock(block);
+  if (c.SetData(format, block)) return true;
+  c.Free(block);
+  return false;
+}
+
+std::string ClipboardBytes(platform::Clipboard& c, uint32_t format) {
+  platform::MemoryHandle block = c.GetData(format);
+  const char* data = block != nullptr ? static_cast<const char*>(c.Lock(block)) : nullptr;
+  if (data == nullptr) return "<none>";
+  std::string bytes(data, c.Size(block));
+  c.Unlock(block);
+  return bytes;
 }
 
 }  // namespace dzv::testing

@@ -4,10 +4,14 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <set>
 #include <string>
+#include <string_view>
+
+#include "platform/clipboard.h"
 
 namespace dzv::testing {
 
@@ -55,6 +59,13 @@ bool FileExists(const std::string& path);
 // The names in a directory, without "." and ".."; empty when it cannot be
 // read.
 std::set<std::string> Listing(const std::string& dir);
+
+// Puts `bytes` as the data of `format` on the open clipboard `c`, in a new
+// block; false, with the block freed, when the clipboard refuses it.
+bool PutClipboardData(platform::Clipboard& c, uint32_t format, std::string_view bytes);
+// The bytes of `format` on the open clipboard `c`; "<none>" when it holds
+// none.
+std::string ClipboardBytes(platform::Clipboard& c, uint32_t format);
 
 // Another process with its own SQLite connection to the database at path,
 // which runs sql and then holds whatever locks that left it until the object

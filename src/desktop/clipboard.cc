@@ -24,8 +24,8 @@ constexpr size_t kLongestText = std::numeric_limits<int32_t>::max() - 1;
 // The clipboard, open for one call: closed on every path out.
 class OpenClipboard {
  public:
-  explicit OpenClipboard(platform::WindowHandle owner)
-      : clipboard_(Clipboard::Current()), open_(clipboard_.Open(owner)) {}
+  OpenClipboard(Clipboard& clipboard, platform::WindowHandle owner)
+      : clipboard_(clipboard), open_(clipboard_.Open(owner)) {}
   ~OpenClipboard() {
     if (open_) clipboard_.Close();
   }
@@ -69,22 +69,22 @@ class LockedText {
 
 }  // namespace
 
-int32_t GetClipboardDataLength(platform::WindowHandle owner) {
+int32_t GetClipboardDataLength(Clipboard& clipboard, platform::WindowHandle owner) {
   reported_room = 0;
-  OpenClipboard clipboard(owner);
-  if (!clipboard.is_open()) return 0;
-  LockedText text(clipboard);
+  OpenClipboard opened(clipboard, owner);
+  if (!opened.is_open()) return 0;
+  LockedText text(opened);
   if (!text.ok()) return 0;
   reported_room = text.text().size() + 1;
   return static_cast<int32_t>(reported_room);
 }
 
-int32_t GetClipboardData(platform::WindowHandle owner, char* buffer) {
+int32_t GetClipboardData(Clipboard& clipboard, platform::WindowHandle owner, char* buffer) {
   const size_t room = std::exchange(reported_room, 0);
   if (buffer == nullptr) return 0;
-  OpenClipboard clipboard(owner);
-  if (!clipboard.is_open()) return 0;
-  LockedText locked(clipboard);
+  OpenClipboard opened(clipboard, owner);
+  if (!opened.is_open()) return 0;
+  LockedText locked(opened);
   if (!locked.ok()) return 0;
   std::string_view text = locked.text();
   if (room != 0 && text.size() >= room) {
@@ -95,23 +95,23 @@ int32_t GetClipboardData(platform::WindowHandle owner, char* buffer) {
   return static_cast<int32_t>(text.size());
 }
 
-int32_t SetClipboardData(platform::WindowHandle owner, const char* text) {
+int32_t SetClipboardData(Clipboard& clipboard, platform::WindowHandle owner, const char* text) {
   reported_room = 0;
   if (text == nullptr) return 0;
-  OpenClipboard clipboard(owner);
-  if (!clipboard.is_open()) return 0;
+  OpenClipboard opened(clipboard, owner);
+  if (!opened.is_open()) return 0;
   const size_t length = std::strlen(text);
   if (length > kLongestText) return 0;
-  MemoryHandle block = clipboard->Alloc(platform::kMoveableShared, length + 1);
-  void* bytes = block != nullptr ? clipboard->Lock(block) : nullptr;
+  MemoryHandle block = opened->Alloc(platform::kMoveableShared, length + 1);
+  void* bytes = block != nullptr ? opened->Lock(block) : nullptr;
   if (bytes == nullptr) {
-    if (block != nullptr) clipboard->Free(block);
+    if (block != nullptr) opened->Free(block);
     return 0;
   }
   std::memcpy(bytes, text, length + 1);
-  clipboard->Unlock(block);
-  if (!clipboard->SetData(platform::kTextFormat, block)) {
-    clipboard->Free(block);
+  opened->Unlock(block);
+  if (!opened->SetData(platform::kTextFormat, block)) {
+    opened->Free(block);
     return 0;
   }
   return static_cast<int32_t>(length);

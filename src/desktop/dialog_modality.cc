@@ -8,8 +8,8 @@ constexpr int kMaxDepth = 1000;
 
 }  // namespace
 
-DialogModality::DialogModality(platform::WindowHandle window)
-    : windows_(platform::Windows::Current()) {
+DialogModality::DialogModality(platform::Windows& windows, platform::WindowHandle window)
+    : windows_(windows) {
   focus_ = windows_.GetFocus();
   owner_ = window;
   for (int depth = 0; owner_ != 0 && depth < kMaxDepth && windows_.IsChildWindow(owner_); ++depth) {

@@ -1,5 +1,5 @@
 // The modality of the open-file dialog towards the caller's window, for the
-// length of one dialog, through platform::Windows::Current().
+// length of one dialog, through the windows it is given.
 //
 // On construction: notes the window that has the keyboard focus; derives
 // the dialog's owner from the caller's window (the window itself, or, while
@@ -19,7 +19,8 @@ namespace dzv::desktop {
 
 class DialogModality {
  public:
-  explicit DialogModality(platform::WindowHandle window);
+  // `windows` must outlive the object.
+  DialogModality(platform::Windows& windows, platform::WindowHandle window);
   ~DialogModality();
   DialogModality(const DialogModality&) = delete;
   DialogModality& operator=(const DialogModality&) = delete;

@@ -38,10 +38,10 @@ void ClearAfterEntryText(char* buffer) {
   std::memset(buffer + entry + 1, 0, kSelectionBufferSize - entry - 1);
 }
 
-int32_t DlgOpenFile1(platform::WindowHandle owner, const char* title, const char* filter,
+int32_t DlgOpenFile1(platform::Dialogs& dialogs, platform::Windows& windows,
+                     platform::WindowHandle owner, const char* title, const char* filter,
                      int32_t /*reserved*/, int32_t* filter_index, char* buffer) {
   if (filter_index == nullptr || buffer == nullptr) return 0;
-  platform::Dialogs& dialogs = platform::Dialogs::Current();
   const text::LeadByteTable& t = text::ProcessLeadBytes();
 
   const std::string filter_list = filter != nullptr ? ConvertFilter(t, filter) : std::string();
@@ -58,7 +58,7 @@ int32_t DlgOpenFile1(platform::WindowHandle owner, const char* title, const char
   ClearAfterEntryText(buffer);
   bool confirmed;
   {
-    DialogModality modality(owner);
+    DialogModality modality(windows, owner);
     settings.owner = modality.owner();
     confirmed = dialogs.RunOpenFileDialog(&settings);
   }
@@ -73,9 +73,10 @@ int32_t DlgOpenFile1(platform::WindowHandle owner, const char* title, const char
   return 1;
 }
 
-int32_t DlgOpenFile(platform::WindowHandle owner, const char* title, const char* filter,
+int32_t DlgOpenFile(platform::Dialogs& dialogs, platform::Windows& windows,
+                    platform::WindowHandle owner, const char* title, const char* filter,
                     int32_t reserved, int32_t filter_index, char* buffer) {
-  return DlgOpenFile1(owner, title, filter, reserved, &filter_index, buffer);
+  return DlgOpenFile1(dialogs, windows, owner, title, filter, reserved, &filter_index, buffer);
 }
 
 }  // namespace dzv::desktop

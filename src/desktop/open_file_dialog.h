@@ -1,6 +1,6 @@
 // The open-file dialog with multiple selection, behind _DlgOpenFile1 and
-// _DlgOpenFile, run through platform::Dialogs::Current() modally to the
-// caller's window (see dialog_modality.h).
+// _DlgOpenFile, run through the dialogs it is given, modally to the caller's
+// window among the windows it is given (see dialog_modality.h).
 //
 // The caller's selection buffer holds kSelectionBufferSize bytes. On entry
 // it holds the file name the dialog shows when it opens; while the dialog
@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/dialogs.h"
 #include "platform/windowing.h"
 #include "text/mbcs.h"
 
@@ -44,11 +45,13 @@ void ClearAfterEntryText(char* buffer);
 // was written; 0 after a cancel (the index and the buffer then get nothing
 // more), when the selection list would not fit into the buffer (which then
 // keeps the platform's selection), or for a null index or buffer.
-int32_t DlgOpenFile1(platform::WindowHandle owner, const char* title, const char* filter,
+int32_t DlgOpenFile1(platform::Dialogs& dialogs, platform::Windows& windows,
+                     platform::WindowHandle owner, const char* title, const char* filter,
                      int32_t reserved, int32_t* filter_index, char* buffer);
 
 // DlgOpenFile1 with the filter index passed by value and not reported.
-int32_t DlgOpenFile(platform::WindowHandle owner, const char* title, const char* filter,
+int32_t DlgOpenFile(platform::Dialogs& dialogs, platform::Windows& windows,
+                    platform::WindowHandle owner, const char* title, const char* filter,
                     int32_t reserved, int32_t filter_index, char* buffer);
 
 }  // namespace dzv::desktop

@@ -74,7 +74,8 @@ std::string_view CutAtZero(std::string_view s) {
     if (!zero) return s;
   }
   const void* z = s.empty() ? nullptr : std::memchr(s.data(), '\0', s.size());
-  return z == nullptr ? s : s.substr(0, static_cast<size_t>(static_cast<const char*>(z) - s.data()));
+  return z == nullptr ? s
+                      : s.substr(0, static_cast<size_t>(static_cast<const char*>(z) - s.data()));
 }
 
 }  // namespace
@@ -98,8 +99,8 @@ void WriteArchive(const CMapStringToString& map, BufferedFileWriter& out) {
   });
 }
 
-ArchiveReader::ArchiveReader(File& file, size_t capacity)
-    : file_(file), capacity_(std::max<size_t>(capacity, 16)) {
+ArchiveReader::ArchiveReader(File& file, platform::CodePage& code_page, size_t capacity)
+    : file_(file), code_page_(code_page), capacity_(std::max<size_t>(capacity, 16)) {
   known_size_ = file_.Size(&file_size_) == FileStatus::kOk;
   if (known_size_ && file_size_ < capacity_) {
     capacity_ = std::max<size_t>(static_cast<size_t>(file_size_) + 1, 16);
@@ -198,7 +199,7 @@ bool ArchiveReader::ReadString(std::string* out) {
     if (unit == 0) break;
     text.push_back(unit);
   }
-  return platform::CodePage::Current().FromUtf16(text, text::ProcessLeadBytes().code_page(), out);
+  return code_page_.FromUtf16(text, text::ProcessLeadBytes().code_page(), out);
 }
 
 // The common case: the whole pair lies in the buffer and holds no wide
@@ -262,10 +263,11 @@ bool ReadArchive(ArchiveReader& in, CMapStringToString& map) {
   return true;
 }
 
-int32_t DictionarySave(DictionaryTable& table, int32_t handle, const char* path) {
+int32_t DictionarySave(platform::Files& files, DictionaryTable& table, int32_t handle,
+                       const char* path) {
   const CMapStringToString* map = table.Get(handle);
   if (map == nullptr || path == nullptr) return 0;
-  return ReplaceFileWith(path,
+  return ReplaceFileWith(files, path,
                          [&](File& file) {
                            BufferedFileWriter out(file);
                            WriteArchive(*map, out);
@@ -275,14 +277,15 @@ int32_t DictionarySave(DictionaryTable& table, int32_t handle, const char* path)
              : 0;
 }
 
-int32_t DictionaryOpen(DictionaryTable& table, int32_t handle, const char* path) {
+int32_t DictionaryOpen(platform::Files& files, platform::CodePage& code_page,
+                       DictionaryTable& table, int32_t handle, const char* path) {
   CMapStringToString* map = table.Get(handle);
   if (map == nullptr) return 0;
   map->Clear();
   if (path == nullptr) return 0;
   std::unique_ptr<File> file;
-  if (platform::Files::Current().OpenForReading(path, &file) != FileStatus::kOk) return 0;
-  ArchiveReader in(*file);
+  if (files.OpenForReading(path, &file) != FileStatus::kOk) return 0;
+  ArchiveReader in(*file, code_page);
   return ReadArchive(in, *map) ? 1 : 0;
 }
 

@@ -27,6 +27,7 @@
 
 #include "dictionary/dictionary_table.h"
 #include "dictionary/file_writer.h"
+#include "platform/code_page.h"
 #include "platform/files.h"
 
 namespace dzv::dict {
@@ -41,8 +42,9 @@ class ArchiveReader {
   static constexpr size_t kCapacity = size_t{1} << 20;
 
   // Reads through a buffer of `capacity` bytes (at least 16), smaller when
-  // the file is. Throws std::bad_alloc when the buffer cannot be had.
-  explicit ArchiveReader(platform::File& file, size_t capacity = kCapacity);
+  // the file is; wide text is converted by `code_page`. Throws
+  // std::bad_alloc when the buffer cannot be had.
+  ArchiveReader(platform::File& file, platform::CodePage& code_page, size_t capacity = kCapacity);
   ArchiveReader(const ArchiveReader&) = delete;
   ArchiveReader& operator=(const ArchiveReader&) = delete;
 
@@ -72,6 +74,7 @@ class ArchiveReader {
   uint64_t Unread() const;
 
   platform::File& file_;
+  platform::CodePage& code_page_;
   size_t capacity_;
   std::unique_ptr<unsigned char[]> buffer_;
   size_t pos_ = 0;           // next byte to parse
@@ -90,17 +93,20 @@ class ArchiveReader {
 // stay. Throws std::bad_alloc.
 bool ReadArchive(ArchiveReader& in, CMapStringToString& map);
 
-// The exported functions. An invalid handle or a null path gives 0.
+// The exported functions, reaching files through `files` and converting
+// wide text by `code_page`. An invalid handle or a null path gives 0.
 //
 // DictionarySave writes the dictionary's archive to `path`, replacing the
 // file safely (dictionary/file_writer.h). 1 on success; 0 with the old file
 // intact otherwise. The dictionary is never changed.
-int32_t DictionarySave(DictionaryTable& table, int32_t handle, const char* path);
+int32_t DictionarySave(platform::Files& files, DictionaryTable& table, int32_t handle,
+                       const char* path);
 // DictionaryOpen clears the dictionary, then reads the archive at `path`
 // into it. 1 when all counted pairs were read; 0 when the file cannot be
 // opened (the dictionary stays empty) or the data ends early (the pairs read
 // completely stay).
-int32_t DictionaryOpen(DictionaryTable& table, int32_t handle, const char* path);
+int32_t DictionaryOpen(platform::Files& files, platform::CodePage& code_page,
+                       DictionaryTable& table, int32_t handle, const char* path);
 
 }  // namespace dzv::dict
 

@@ -111,8 +111,7 @@ bool Refused(FileStatus status) {
 
 }  // namespace
 
-bool ReplaceFile(const std::string& path, FileContent& content) {
-  Files& files = Files::Current();
+bool ReplaceFile(Files& files, const std::string& path, FileContent& content) {
   std::string target;
   if (files.ResolveLink(path, &target) != FileStatus::kOk) return false;
   FileInfo info;

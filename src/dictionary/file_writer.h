@@ -97,13 +97,14 @@ class FileContent {
 };
 
 // Replaces the content of the file at `path` (creating it when missing) with
-// what `content` writes, as described at the top of this file. True when the
-// file holds exactly those bytes; false, with the old file intact, otherwise.
-// Exceptions from `content` propagate after the temporary is removed.
-bool ReplaceFile(const std::string& path, FileContent& content);
+// what `content` writes, through `files`, as described at the top of this
+// file. True when the file holds exactly those bytes; false, with the old
+// file intact, otherwise. Exceptions from `content` propagate after the
+// temporary is removed.
+bool ReplaceFile(platform::Files& files, const std::string& path, FileContent& content);
 
 template <class Fn>
-bool ReplaceFileWith(const std::string& path, Fn&& write) {
+bool ReplaceFileWith(platform::Files& files, const std::string& path, Fn&& write) {
   class Content final : public FileContent {
    public:
     explicit Content(Fn& fn) : fn_(fn) {}
@@ -112,7 +113,7 @@ bool ReplaceFileWith(const std::string& path, Fn&& write) {
    private:
     Fn& fn_;
   } content(write);
-  return ReplaceFile(path, content);
+  return ReplaceFile(files, path, content);
 }
 
 }  // namespace dzv::dict

@@ -256,12 +256,13 @@ int32_t DictionaryUnpack(DictionaryTable& table, int32_t handle, const char* tex
   return 1;
 }
 
-int32_t DictionaryImport(DictionaryTable& table, int32_t handle, const char* path) {
+int32_t DictionaryImport(platform::Files& files, DictionaryTable& table, int32_t handle,
+                         const char* path) {
   CMapStringToString* map = table.Get(handle);
   if (map == nullptr || path == nullptr) return 0;
   std::unique_ptr<char[]> data;
   size_t size = 0;
-  if (!ReadWholeFile(path, &data, &size)) return 0;
+  if (!ReadWholeFile(files, path, &data, &size)) return 0;
   // A zero byte in the file ends the text.
   const void* zero = std::memchr(data.get(), '\0', size);
   const size_t length =
@@ -270,11 +271,12 @@ int32_t DictionaryImport(DictionaryTable& table, int32_t handle, const char* pat
   return 1;
 }
 
-int32_t DictionaryExport(DictionaryTable& table, int32_t handle, const char* path) {
+int32_t DictionaryExport(platform::Files& files, DictionaryTable& table, int32_t handle,
+                         const char* path) {
   const CMapStringToString* map = table.Get(handle);
   if (map == nullptr || path == nullptr) return 0;
   const SortedLines lines(*map);
-  return ReplaceFileWith(path,
+  return ReplaceFileWith(files, path,
                          [&](platform::File& file) {
                            BufferedFileWriter out(file);
                            lines.WriteTo(out);

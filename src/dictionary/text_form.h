@@ -66,7 +66,7 @@ class SortedLines {
 void UnpackText(std::string_view text, CMapStringToString& map);
 
 // The exported functions. An invalid handle, or a null text, buffer or path,
-// gives 0 and changes nothing.
+// gives 0 and changes nothing. Files are reached through `files`.
 //
 // The size of the text form with its zero byte; 0 when it would not fit in
 // a 32-bit result.
@@ -80,10 +80,12 @@ int32_t DictionaryPack(DictionaryTable& table, int32_t handle, char* buffer);
 int32_t DictionaryUnpack(DictionaryTable& table, int32_t handle, const char* text);
 // Reads the file at `path` whole and unpacks it; a zero byte in the file
 // ends the text. 0 when the file cannot be opened or read completely.
-int32_t DictionaryImport(DictionaryTable& table, int32_t handle, const char* path);
+int32_t DictionaryImport(platform::Files& files, DictionaryTable& table, int32_t handle,
+                         const char* path);
 // Writes the text form without its zero byte to `path`, replacing the file
 // safely (dictionary/file_writer.h). 1, or 0 with the old file intact.
-int32_t DictionaryExport(DictionaryTable& table, int32_t handle, const char* path);
+int32_t DictionaryExport(platform::Files& files, DictionaryTable& table, int32_t handle,
+                         const char* path);
 
 }  // namespace dzv::dict
 

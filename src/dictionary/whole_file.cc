@@ -10,9 +10,10 @@ namespace dzv::dict {
 using platform::File;
 using platform::FileStatus;
 
-bool ReadWholeFile(const std::string& path, std::unique_ptr<char[]>* data, size_t* size) {
+bool ReadWholeFile(platform::Files& files, const std::string& path, std::unique_ptr<char[]>* data,
+                   size_t* size) {
   std::unique_ptr<File> file;
-  if (platform::Files::Current().OpenForReading(path, &file) != FileStatus::kOk) return false;
+  if (files.OpenForReading(path, &file) != FileStatus::kOk) return false;
   uint64_t file_size = 0;
   if (file->Size(&file_size) != FileStatus::kOk) return false;
   if (file_size >= SIZE_MAX) throw std::bad_alloc();

@@ -3,20 +3,26 @@
 #include "dictionary/text_form.h"
 #include "duduzuvez210.h"
 #include "library/guard.h"
+#include "platform/code_page.h"
+#include "platform/files.h"
 
 using dzv::dict::DictionaryTable;
 using dzv::library::WithTable;
+using dzv::platform::CodePage;
+using dzv::platform::Files;
 
 extern "C" {
 
 int32_t DZV_CALL DictionarySave(int32_t handle, const char* path) {
-  return WithTable(0,
-                   [&](DictionaryTable& t) { return dzv::dict::DictionarySave(t, handle, path); });
+  return WithTable(0, [&](DictionaryTable& t) {
+    return dzv::dict::DictionarySave(Files::Current(), t, handle, path);
+  });
 }
 
 int32_t DZV_CALL DictionaryOpen(int32_t handle, const char* path) {
-  return WithTable(0,
-                   [&](DictionaryTable& t) { return dzv::dict::DictionaryOpen(t, handle, path); });
+  return WithTable(0, [&](DictionaryTable& t) {
+    return dzv::dict::DictionaryOpen(Files::Current(), CodePage::Current(), t, handle, path);
+  });
 }
 
 int32_t DZV_CALL DictionaryPackSize(int32_t handle) {
@@ -34,13 +40,15 @@ int32_t DZV_CALL DictionaryUnpack(int32_t handle, const char* text) {
 }
 
 int32_t DZV_CALL DictionaryImport(int32_t handle, const char* path) {
-  return WithTable(
-      0, [&](DictionaryTable& t) { return dzv::dict::DictionaryImport(t, handle, path); });
+  return WithTable(0, [&](DictionaryTable& t) {
+    return dzv::dict::DictionaryImport(Files::Current(), t, handle, path);
+  });
 }
 
 int32_t DZV_CALL DictionaryExport(int32_t handle, const char* path) {
-  return WithTable(
-      0, [&](DictionaryTable& t) { return dzv::dict::DictionaryExport(t, handle, path); });
+  return WithTable(0, [&](DictionaryTable& t) {
+    return dzv::dict::DictionaryExport(Files::Current(), t, handle, path);
+  });
 }
 
 }  // extern "C"

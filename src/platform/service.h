@@ -1,8 +1,11 @@
 // The platform layer: one small interface per service that the library needs
 // from the operating system (files, code page, registry, clipboard, dialogs,
-// dynamic loading). Subsystems reach a service only through its interface's
-// Current(); the Linux backend supplies the default instance, which is never
-// destroyed. Tests install a replacement with ScopedService, typically a
+// dynamic loading). The instance in use is the interface's Current(); the
+// backend supplies the default instance, which is never destroyed. Only the
+// export layer (src/library) and the platform itself call Current(): an
+// export resolves each service it needs and passes it by reference to the
+// subsystem's entry function, so subsystems work on the services they are
+// given. Tests install a replacement with ScopedService, typically a
 // subclass of the service's forwarding wrapper that breaks one call.
 //
 // Backends return statuses and never throw.
