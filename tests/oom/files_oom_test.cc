@@ -81,8 +81,8 @@ TEST_F(FilesOom, WritersKeepTheOldFileAndLeaveNoTemporary) {
     const char* name;
     int32_t(DZV_CALL* write)(int32_t, const char*);
   };
-  for (const Writer& w :
-       {Writer{"DictionarySave", &DictionarySave}, Writer{"DictionaryExport", &DictionaryExport}}) {
+  for (const Writer& w : {Writer{"DictionarySave", &DictionarySave},
+                          Writer{"DictionaryExport", &DictionaryExport}}) {
     for (bool exists : {true, false}) {
       SCOPED_TRACE(std::string(w.name) + (exists ? " over a file" : " to a new file"));
       TempDir dir;

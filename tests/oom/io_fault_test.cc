@@ -30,8 +30,7 @@ const Stores& Large() {
   static const Stores* items = [] {
     auto* s = new Stores;
     for (int i = 0; i < 600; ++i) {
-      s->emplace_back("key" + std::to_string(i),
-                      std::string(4000, static_cast<char>('a' + i % 26)));
+      s->emplace_back("key" + std::to_string(i), std::string(4000, static_cast<char>('a' + i % 26)));
     }
     return s;
   }();
