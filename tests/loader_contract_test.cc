@@ -3,11 +3,15 @@
 // in the directory "sibling" a devidoz.dll whose _RetrievePrivateData returns
 // 7. Each backend of the build is instantiated at the end of this file.
 #include <gtest/gtest.h>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include <cstdint>
 #include <fstream>
 #include <string>
 
+#include "duduzuvez210.h"
 #include "platform/loader.h"
 #include "test_util.h"
 
@@ -30,7 +34,7 @@ class LoaderContract : public ::testing::TestWithParam<LoaderBackend> {
  protected:
   // _RetrievePrivateData of the stand-in `library`, called; -1 when missing.
   int32_t CallRetrieve(Library* library) {
-    using Fn = int32_t (*)(int32_t, int32_t);
+    using Fn = int32_t(DZV_CALL*)(int32_t, int32_t);
     Fn fn = reinterpret_cast<Fn>(loader_.FindSymbol(library, "_RetrievePrivateData"));
     return fn != nullptr ? fn(1, 2) : -1;
   }
@@ -101,6 +105,14 @@ INSTANTIATE_TEST_SUITE_P(Backends, LoaderContract,
                          ::testing::Values(LoaderBackend{"Linux", &Loader::Default, DZV_FAKES_DIR,
                                                          &testing::WithLibrarySearchPath,
                                                          &MappedInProcess}),
+                         BackendName);
+#elif defined(_WIN32)
+bool ModuleInProcess(const char* file_name) { return GetModuleHandleA(file_name) != nullptr; }
+
+INSTANTIATE_TEST_SUITE_P(Backends, LoaderContract,
+                         ::testing::Values(LoaderBackend{"Win32", &Loader::Default, DZV_FAKES_DIR,
+                                                         &testing::WithLibrarySearchPath,
+                                                         &ModuleInProcess}),
                          BackendName);
 #endif
 

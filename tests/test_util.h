@@ -27,12 +27,14 @@ namespace dzv::testing {
 //   }
 bool InChildProcess(std::initializer_list<const char*> environment);
 
+#if !defined(_WIN32)
 // Runs `body` in a forked child process as the user `uid` with the group
 // `gid` and no other groups, and returns the child's exit status: what
 // `body` returned (keep it within 0..125), 126 when the process could not
 // become that user (it is not root), 127 when the child died. `body` reports
 // through its result, not through test assertions.
 int RunAsUser(uid_t uid, gid_t gid, const std::function<int()>& body);
+#endif
 
 // InChildProcess with the platform's library search path set to `dir` alone,
 // so that a library named without a directory is looked for there.
@@ -67,6 +69,7 @@ bool PutClipboardData(platform::Clipboard& c, uint32_t format, std::string_view 
 // none.
 std::string ClipboardBytes(platform::Clipboard& c, uint32_t format);
 
+#if !defined(_WIN32)
 // Another process with its own SQLite connection to the database at path,
 // which runs sql and then holds whatever locks that left it until the object
 // is destroyed.
@@ -87,6 +90,7 @@ class SqliteLockHolder {
   int release_ = -1;
   bool holding_ = false;
 };
+#endif
 
 }  // namespace dzv::testing
 
