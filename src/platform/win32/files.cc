@@ -151,10 +151,24 @@ class Win32File final : public File {
     return ::FlushFileBuffers(handle_) ? FileStatus::kOk : LastStatus();
   }
 
-  // ReplaceFileA gives the replacement the old file's attributes and
-  // security itself; a file new in its folder has the folder's inherited
-  // access, as any file made there.
-  FileStatus MatchMetadata(const std::string&) override { return FileStatus::kOk; }
+  // ReplaceFileA gives the replacement the old file's security itself, and
+  // its attributes on Windows; they are given here too, for the systems
+  // whose ReplaceFileA does not (Wine). A file new in its folder has the
+  // folder's inherited access, as any file made there.
+  FileStatus MatchMetadata(const std::string& path) override {
+    const DWORD old = ::GetFileAttributesA(path.c_str());
+    if (old == INVALID_FILE_ATTRIBUTES) {
+      const DWORD error = ::GetLastError();
+      return error == ERROR_FILE_NOT_FOUND ? FileStatus::kOk : StatusOf(error);
+    }
+    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    FILE_BASIC_INFO basic = {};  // times of 0: unchanged
+    basic.FileAttributes = (old & kKept) != 0 ? old & kKept : FILE_ATTRIBUTE_NORMAL;
+    return ::SetFileInformationByHandle(handle_, FileBasicInfo, &basic, sizeof basic)
+               ? FileStatus::kOk
+               : LastStatus();
+  }
 
   FileStatus Close() override {
     if (handle_ == INVALID_HANDLE_VALUE) return FileStatus::kError;
@@ -344,9 +358,10 @@ class Win32Files final : public Files {
   // move reaching the disk before the call returns.
   FileStatus Rename(const std::string& from, const std::string& to) override {
     if (::GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES) {
-      if (::ReplaceFileA(to.c_str(), from.c_str(), nullptr,
-                         REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
-                         nullptr)) {
+      // Not REPLACEFILE_IGNORE_ACL_ERRORS: a file whose access list cannot
+      // be carried over is not replaced, lest it get the folder's.
+      if (::ReplaceFileA(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                         nullptr, nullptr)) {
         return FileStatus::kOk;
       }
       const DWORD error = ::GetLastError();
