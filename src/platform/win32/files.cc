@@ -83,9 +83,15 @@ size_t FolderLength(const std::string& path) {
 
 class Win32File final : public File {
  public:
-  explicit Win32File(HANDLE handle) : handle_(handle) {}
+  Win32File() = default;
   ~Win32File() override {
     if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+  }
+  void Adopt(HANDLE handle) { handle_ = handle; }
+  // Cuts a file on a disk to length 0; a device has no length.
+  FileStatus Truncate() {
+    if (::GetFileType(handle_) != FILE_TYPE_DISK) return FileStatus::kOk;
+    return ::SetEndOfFile(handle_) ? FileStatus::kOk : LastStatus();
   }
 
   FileStatus Read(void* buffer, size_t n, size_t* got) override {
@@ -178,17 +184,21 @@ class Win32File final : public File {
   }
 
  private:
-  HANDLE handle_;
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
-FileStatus Adopt(HANDLE handle, std::unique_ptr<File>* file) {
+// Opens `path` with CreateFileA, handles not inherited. The file object is
+// made first, so that running out of memory never leaves a file created or
+// cut but not handed over.
+FileStatus Open(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                std::unique_ptr<Win32File>* file) {
+  std::unique_ptr<Win32File> opened(new (std::nothrow) Win32File());
+  if (opened == nullptr) return FileStatus::kError;
+  const HANDLE handle = ::CreateFileA(path.c_str(), access, share, nullptr, disposition,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return LastStatus();
-  Win32File* f = new (std::nothrow) Win32File(handle);
-  if (f == nullptr) {
-    ::CloseHandle(handle);
-    return FileStatus::kError;
-  }
-  file->reset(f);
+  opened->Adopt(handle);
+  *file = std::move(opened);
   return FileStatus::kOk;
 }
 
@@ -214,23 +224,21 @@ std::string UniqueSuffix() {
 class Win32Files final : public Files {
  public:
   FileStatus OpenForReading(const std::string& path, std::unique_ptr<File>* file) override {
-    return Adopt(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
-                 file);
+    std::unique_ptr<Win32File> opened;
+    const FileStatus status =
+        Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, &opened);
+    if (status == FileStatus::kOk) *file = std::move(opened);
+    return status;
   }
 
   // An existing file keeps its attributes (a hidden file stays hidden); no
   // one else may open it until it is closed.
   FileStatus CreateForWriting(const std::string& path, std::unique_ptr<File>* file) override {
-    const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE && ::GetFileType(handle) == FILE_TYPE_DISK &&
-        !::SetEndOfFile(handle)) {
-      const DWORD error = ::GetLastError();
-      ::CloseHandle(handle);
-      return StatusOf(error);
-    }
-    return Adopt(handle, file);
+    std::unique_ptr<Win32File> opened;
+    FileStatus status = Open(path, GENERIC_WRITE, 0, OPEN_ALWAYS, &opened);
+    if (status == FileStatus::kOk) status = opened->Truncate();
+    if (status == FileStatus::kOk) *file = std::move(opened);
+    return status;
   }
 
   FileStatus CreateTemporaryBeside(const std::string& beside, std::string* path,
@@ -243,14 +251,12 @@ class Win32Files final : public Files {
       for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = beside.substr(0, folder) + "." + base + "." + UniqueSuffix();
         // No one else may open it while it is written.
-        const HANDLE handle = ::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_EXISTS) continue;
-        const FileStatus status = Adopt(handle, file);
+        std::unique_ptr<Win32File> opened;
+        const FileStatus status = Open(name, GENERIC_WRITE, 0, CREATE_NEW, &opened);
+        if (status != FileStatus::kOk && ::GetLastError() == ERROR_FILE_EXISTS) continue;
         if (status == FileStatus::kOk) {
           path->swap(name);
-        } else if (handle != INVALID_HANDLE_VALUE) {
-          ::DeleteFileA(name.c_str());  // made, but it cannot be handed over
+          *file = std::move(opened);
         }
         return status;
       }
