@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "dictionary_files_util.h"
@@ -107,6 +108,22 @@ TEST_F(WindowsFiles, ReplacingKeepsAttributesAndReadOnlyFilesStay) {
   EXPECT_EQ(ReadFileBytes(read_only), "old");
   ::SetFileAttributesA(read_only.c_str(), FILE_ATTRIBUTE_NORMAL);
   ExpectOnly({"hidden.dat", "ro.dat"});
+}
+
+// A link named by DZV_TEST_LINK, to "target.dat" beside it: the save writes
+// the file that the link stands for, and the link stays a link.
+TEST_F(WindowsFiles, SavingThroughALinkKeepsIt) {
+  const char* link = std::getenv("DZV_TEST_LINK");
+  if (link == nullptr) GTEST_SKIP() << "DZV_TEST_LINK names no link";
+  const std::string path(link);
+  const std::string target = path.substr(0, path.find_last_of('\\') + 1) + "target.dat";
+  WriteFileBytes(path, "old");
+  ASSERT_EQ(ReadFileBytes(target), "old") << "not a link: " << path;
+  ASSERT_EQ(DictionarySave(dict_.h(), path.c_str()), 1);
+  ASSERT_EQ(DictionaryExport(dict_.h(), path.c_str()), 1);
+  EXPECT_EQ(ReadFileBytes(target), "a=b\r\n");
+  WriteFileBytes(path, "");
+  EXPECT_EQ(ReadFileBytes(target), "") << "the link is gone";
 }
 
 TEST_F(WindowsFiles, DeviceNulIsWrittenInPlace) {

@@ -81,6 +81,17 @@ size_t FolderLength(const std::string& path) {
   return path.size() >= 2 && path[1] == ':' ? 2 : 0;
 }
 
+// Whether two names of one folder are the same, as Windows compares them
+// (ASCII letters without case; a name with other letters compares as bytes).
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+    if (fold(a[i]) != fold(b[i])) return false;
+  }
+  return true;
+}
+
 class Win32File final : public File {
  public:
   Win32File() = default;
@@ -317,22 +328,23 @@ class Win32Files final : public Files {
 
   // CreateFileA follows symbolic links and junctions wherever they stand on
   // a path, so a path leads to the file that it names; only a link as the
-  // last component would be replaced itself by ReplaceFileA, and it is
-  // resolved to the final path of the file it stands for.
+  // last component would be replaced itself by ReplaceFileA (and Wine's
+  // removes the file it stands for). Such a path is resolved to the final
+  // path of the file, known by a last component of another name; the
+  // system does not always mark a link as a reparse point (Wine shows the
+  // host's links as plain files). A path that leads to no file, or to a
+  // device, comes back unchanged.
   FileStatus ResolveLink(const std::string& path, std::string* resolved) override {
     try {
-      const DWORD attributes = ::GetFileAttributesA(path.c_str());
-      if (attributes == INVALID_FILE_ATTRIBUTES ||
-          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-        *resolved = path;
-        return FileStatus::kOk;
-      }
+      *resolved = path;
+      if (IsDeviceName(path)) return FileStatus::kOk;
       const HANDLE handle =
           ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-      // A link to nothing: a new file is made where it points, which only
-      // the link knows; it is not written through.
-      if (handle == INVALID_HANDLE_VALUE) return LastStatus();
+      if (handle == INVALID_HANDLE_VALUE) {
+        const FileStatus status = LastStatus();
+        return status == FileStatus::kNotFound ? FileStatus::kOk : status;
+      }
       std::string final_path(MAX_PATH, '\0');
       DWORD n = ::GetFinalPathNameByHandleA(handle, final_path.data(),
                                             static_cast<DWORD>(final_path.size()), 0);
@@ -341,10 +353,15 @@ class Win32Files final : public Files {
         n = ::GetFinalPathNameByHandleA(handle, final_path.data(),
                                         static_cast<DWORD>(final_path.size()), 0);
       }
-      const DWORD error = ::GetLastError();
       ::CloseHandle(handle);
-      if (n == 0 || n >= final_path.size()) return n == 0 ? StatusOf(error) : FileStatus::kError;
+      // A file whose final path the system cannot tell (on some network
+      // and device file systems) is taken by the name given.
+      if (n == 0 || n >= final_path.size()) return FileStatus::kOk;
       final_path.resize(n);
+      if (SameName(path.substr(FolderLength(path)),
+                   final_path.substr(final_path.find_last_of('\\') + 1))) {
+        return FileStatus::kOk;
+      }
       // \\?\C:\x is C:\x, \\?\UNC\server\share\x is \\server\share\x.
       if (final_path.rfind("\\\\?\\UNC\\", 0) == 0) {
         final_path.replace(0, 8, "\\\\");
