@@ -157,8 +157,13 @@ TEST_F(Win32Dialogs, OpenFileTwoFilesCentredOverTheDisabledOwner) {
   EXPECT_GE(dialog_box.top, work.top);
 }
 
+// Without an owner the dialog is centred in the primary monitor's work area.
 TEST_F(Win32Dialogs, OpenFileCancelledWritesNothing) {
-  DialogDriver driver([](HWND dialog) { Press(dialog, IDCANCEL); });
+  RECT dialog_box{};
+  DialogDriver driver([&](HWND dialog) {
+    GetWindowRect(dialog, &dialog_box);
+    Press(dialog, IDCANCEL);
+  });
   std::strcpy(buffer_.data(), "entry.txt");
   int32_t index = 2;
   EXPECT_EQ(_DlgOpenFile1(nullptr, nullptr, "Text|*.txt|All|*.*|", 0, &index, buffer_.data()), 0);
@@ -166,6 +171,13 @@ TEST_F(Win32Dialogs, OpenFileCancelledWritesNothing) {
   EXPECT_EQ(index, 2);
   EXPECT_STREQ(buffer_.c_str(), "entry.txt");
   EXPECT_EQ(buffer_.find_first_not_of('\0', 10), std::string::npos);
+
+  MONITORINFO primary{};
+  primary.cbSize = sizeof primary;
+  GetMonitorInfoA(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &primary);
+  const RECT& work = primary.rcWork;
+  EXPECT_NEAR(dialog_box.left + dialog_box.right, work.left + work.right, 2);
+  EXPECT_NEAR(dialog_box.top + dialog_box.bottom, work.top + work.bottom, 2);
 }
 
 TEST_F(Win32Dialogs, FolderStartsAtTheInitialFolderAndCancelKeepsTheBuffers) {
