@@ -33,12 +33,6 @@ add_test(NAME win32.code_page_932 COMMAND dzv_tests
   --gtest_filter=ProcessCodePage.*:CharsetSearchProcess.*:ArchiveOpen.WideStringsUnderCodePage932:AttributeGet.DoubleByteNamesMatchOnlyAtCharacterStarts:*/RegistryContract.SecondBytesOfDoubleByteCharactersAreNotFolded/*)
 set_tests_properties(win32.code_page_932 PROPERTIES ENVIRONMENT "LC_ALL=ja_JP.UTF-8"
   FAIL_REGULAR_EXPRESSION "SKIPPED \\]")
-# The clipboard is a stand-in until its backend lands
-# (src/platform/win32/pending.cc), as for abi.c_client.
-if(TARGET dzv_abi_test_lib)
-  set_tests_properties(win32.c_client_linked_through_the_lib PROPERTIES DISABLED TRUE)
-endif()
-
 # A link of the host's, which Wine shows as a plain file, for the save
 # through a link (WindowsFiles.SavingThroughALinkKeepsIt): made here, named
 # to the test by its Windows path on drive Z:, Wine's name for /.
@@ -49,3 +43,34 @@ file(CREATE_LINK target.dat ${_dzv_link_dir}/link.dat SYMBOLIC)
 string(REPLACE "/" "\\" _dzv_link "Z:${_dzv_link_dir}/link.dat")
 set_property(TEST dzv_tests.shard0 dzv_tests.shard1 APPEND PROPERTY ENVIRONMENT
   "DZV_TEST_LINK=${_dzv_link}")
+
+# The desktop services on the system's clipboard and common dialogs: one
+# program whose cases run one after another, on an X server of its own
+# (Xvfb) and in a Wine prefix of its own, so that its windows and clipboard
+# meet no other test's and never the developer's desktop.
+file(GLOB _dzv_desktop_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/win32/desktop/*_test.cc)
+add_executable(dzv_win32_desktop_tests ${_dzv_desktop_tests})
+target_link_libraries(dzv_win32_desktop_tests PRIVATE dzv_core GTest::gtest GTest::gtest_main)
+find_program(DZV_XVFB_RUN xvfb-run)
+if(DZV_XVFB_RUN AND DZV_WINE)
+  function(dzv_configure_desktop_wine_runner)
+    set(DZV_WINEPREFIX ${PROJECT_BINARY_DIR}/wineprefix-desktop)
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-run.sh.in ${PROJECT_BINARY_DIR}/wine-run-desktop.sh
+                   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                    WORLD_READ WORLD_EXECUTE @ONLY)
+  endfunction()
+  dzv_configure_desktop_wine_runner()
+  add_test(NAME win32.desktop_services
+    COMMAND ${DZV_XVFB_RUN} -a -s "-screen 0 1280x1024x24" ${PROJECT_BINARY_DIR}/wine-run-desktop.sh
+            $<TARGET_FILE:dzv_win32_desktop_tests>)
+else()
+  add_test(NAME win32.desktop_services COMMAND sh -c "echo 'skipped: needs wine and xvfb-run'; exit 77")
+  set_tests_properties(win32.desktop_services PROPERTIES SKIP_RETURN_CODE 77)
+endif()
+# The C clients put text on the clipboard of the build's Wine prefix, which
+# an opening by one makes fail for the other: one at a time.
+set_tests_properties(abi.c_client PROPERTIES RESOURCE_LOCK dzv_wine_clipboard)
+if(TARGET dzv_abi_test_lib)
+  set_tests_properties(win32.c_client_linked_through_the_lib PROPERTIES
+    RESOURCE_LOCK dzv_wine_clipboard)
+endif()
