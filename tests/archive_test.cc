@@ -8,10 +8,10 @@
 #include <random>
 #include <string>
 
-#include "alloc_watch.h"
+#include "fault/alloc.h"
 #include "dictionary_files_util.h"
 #include "duduzuvez210.h"
-#include "fault_files.h"
+#include "fault/files.h"
 #include "platform/files.h"
 #include "test_util.h"
 

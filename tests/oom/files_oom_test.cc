@@ -12,7 +12,7 @@
 
 #include "dictionary_files_util.h"
 #include "duduzuvez210.h"
-#include "oom/failing_allocator.h"
+#include "fault/alloc.h"
 #include "oom/oom_state.h"
 #include "test_util.h"
 
