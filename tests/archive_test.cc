@@ -8,9 +8,9 @@
 #include <random>
 #include <string>
 
-#include "fault/alloc.h"
 #include "dictionary_files_util.h"
 #include "duduzuvez210.h"
+#include "fault/alloc.h"
 #include "fault/files.h"
 #include "platform/files.h"
 #include "test_util.h"
@@ -278,8 +278,7 @@ TEST(ArchiveReader, SmallBuffersReadTheSamePairs) {
     ASSERT_EQ(platform::Files::Default().OpenForReading(path, &file), platform::FileStatus::kOk);
     dict::ArchiveReader reader(*file, capacity);
     ASSERT_TRUE(dict::ReadArchive(reader, map)) << capacity;
-    Items back;
-    map.ForEach([&](std::string_view k, std::string_view v) { back.emplace_back(k, v); });
+    Items back = ItemsOf(map);
     std::sort(back.begin(), back.end());
     Items expected = items;
     std::sort(expected.begin(), expected.end());

@@ -14,18 +14,7 @@
 namespace {
 
 using dzv::dict::DictionaryTable;
-
-// A dictionary created for one test and freed after it.
-class Dict {
- public:
-  Dict() : h_(DictionaryNew("TEST")) {}
-  ~Dict() { DictionaryFree(h_); }
-  int32_t h() const { return h_; }
-  void Add(const char* k, const char* v) { ASSERT_EQ(DictionaryItemAdd(h_, k, v), 1); }
-
- private:
-  int32_t h_;
-};
+using dzv::testing::Dict;
 
 struct Pair {
   std::string key, value;

@@ -2,8 +2,8 @@
 # fail every allocation in turn and count the blocks left live disturb no
 # other test.
 file(GLOB DZV_OOM_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/oom/*.cc)
-add_executable(dzv_oom_tests ${DZV_OOM_TEST_SOURCES} test_util.cc fault/alloc.cc)
-target_include_directories(dzv_oom_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(dzv_oom_tests PRIVATE dzv_core dzv_in_memory GTest::gtest GTest::gtest_main)
+add_executable(dzv_oom_tests ${DZV_OOM_TEST_SOURCES})
+target_link_libraries(dzv_oom_tests PRIVATE dzv_test_support dzv_core dzv_in_memory
+                      GTest::gtest_main)
 gtest_discover_tests(dzv_oom_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                      TEST_PREFIX "oom.")

@@ -15,12 +15,39 @@
 #include <sstream>
 #include <vector>
 
+#include "library/process.h"
+
 extern char** environ;
 
 namespace dzv::testing {
 
 namespace {
 constexpr const char kChildMarker[] = "DZV_TEST_CHILD";
+}
+
+Items ItemsOf(const dict::CMapStringToString& map) {
+  Items out;
+  map.ForEach([&](std::string_view k, std::string_view v) { out.emplace_back(k, v); });
+  return out;
+}
+
+Items ItemsOf(int32_t h) {
+  const dict::CMapStringToString* map = library::Dictionaries()->Get(h);
+  return map == nullptr ? Items{} : ItemsOf(*map);
+}
+
+const dict::CMapStringToString& Dict::map() const { return *library::Dictionaries()->Get(h_); }
+
+platform::LeadByteTable Cp932() {
+  platform::LeadByteTable t;
+  t.SetRange(0x81, 0x9F);
+  t.SetRange(0xE0, 0xFC);
+  return t;
+}
+
+std::filesystem::path SharedDataDir() {
+  const char* elsewhere = std::getenv("DZV_SHARED_DATA_DIR");
+  return elsewhere != nullptr && *elsewhere != '\0' ? elsewhere : DZV_SHARED_DATA_DIR;
 }
 
 bool InChildProcess(std::initializer_list<const char*> environment) {
