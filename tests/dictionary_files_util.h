@@ -11,6 +11,14 @@
 
 namespace dzv::testing {
 
+// The two exports that write a whole file.
+struct Writer {
+  const char* name;
+  int32_t (*write)(int32_t handle, const char* path);
+};
+inline constexpr Writer kWriters[] = {{"DictionarySave", &DictionarySave},
+                                      {"DictionaryExport", &DictionaryExport}};
+
 // Archive bytes, written out field by field.
 inline std::string U16(uint32_t v) {
   return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};

@@ -31,15 +31,6 @@ struct stat StatOf(const std::string& path) {
   return st;
 }
 
-// A writer of a whole file: DictionarySave or DictionaryExport.
-using WriteFn = int32_t (*)(int32_t, const char*);
-struct Writer {
-  const char* name;
-  WriteFn write;
-};
-const Writer kWriters[] = {{"DictionarySave", &DictionarySave},
-                           {"DictionaryExport", &DictionaryExport}};
-
 // Runs `write` with the n-th platform call failing, for n = 1, 2, ... until
 // a run meets no fault. Each failed run must leave the directory exactly as
 // it was; each successful one must leave the new file.

@@ -38,19 +38,11 @@ const Stores& Large() {
   return *items;
 }
 
-using Export = int32_t (*)(int32_t, const char*);
-struct Named {
-  const char* name;
-  Export call;
-};
-const Named kWriters[] = {{"DictionarySave", &DictionarySave},
-                          {"DictionaryExport", &DictionaryExport}};
-
 class IoFault : public ::testing::Test {
  protected:
   void SetUp() override {
     for (const auto& [k, v] : Large()) source_.Add(k, v);
-    for (const Named& w : kWriters) w.call(source_.h(), dir_.File("warm").c_str());
+    for (const Writer& w : kWriters) w.write(source_.h(), dir_.File("warm").c_str());
   }
   Dict source_;
   TempDir dir_;
@@ -60,7 +52,7 @@ class IoFault : public ::testing::Test {
 // with `removal_fails`, every removal fails as well.
 TEST_F(IoFault, WritersKeepTheOldFileWhicheverCallFails) {
   const std::string path = dir_.File("target");
-  for (const Named& w : kWriters) {
+  for (const Writer& w : kWriters) {
     for (FileStatus status : {FileStatus::kError, FileStatus::kNoSpace}) {
       for (bool removal_fails : {false, true}) {
         SCOPED_TRACE(std::string(w.name) + (removal_fails ? ", removal failing" : ""));
@@ -76,7 +68,7 @@ TEST_F(IoFault, WritersKeepTheOldFileWhicheverCallFails) {
               int32_t r;
               {
                 ScopedService<platform::Files> use(&files);
-                r = w.call(source_.h(), path.c_str());
+                r = w.write(source_.h(), path.c_str());
               }
               EXPECT_EQ(LiveAllocations(), baseline);
               EXPECT_EQ(files.open_files(), 0);
