@@ -307,5 +307,21 @@ TEST(ArchiveSave, LargeArchivesRoundTrip) {
   EXPECT_EQ(std::string(value), std::string(39999 % 50, 'v'));
 }
 
+// A pair with a wide string is read by the slow path, which applies the
+// same rules as the buffered one: a string ends at its first zero byte. The
+// buffered path must see the marker as a marker even where the buffer holds
+// the 65534 bytes it would stand for as a length.
+TEST(ArchiveReader, BothPathsApplyTheSameRules) {
+  const std::string big(70000, 'b');
+  Dict d;
+  EXPECT_EQ(OpenBytes(d, Count(4) + Str("k") + Wide(u"w!") + Str(std::string("ke\0y", 4)) +
+                             Wide(u"v") + Wide(u"x") + Str(std::string("v\0tail", 6)) +
+                             Str("big") + Str(big)),
+            1);
+  Items items = d.items();
+  std::sort(items.begin(), items.end());
+  EXPECT_EQ(items, (Items{{"big", big}, {"k", "w!"}, {"ke", "v"}, {"x", "v"}}));
+}
+
 }  // namespace
 }  // namespace dzv::testing
