@@ -314,10 +314,10 @@ TEST(ArchiveSave, LargeArchivesRoundTrip) {
 TEST(ArchiveReader, BothPathsApplyTheSameRules) {
   const std::string big(70000, 'b');
   Dict d;
-  EXPECT_EQ(OpenBytes(d, Count(4) + Str("k") + Wide(u"w!") + Str(std::string("ke\0y", 4)) +
-                             Wide(u"v") + Wide(u"x") + Str(std::string("v\0tail", 6)) +
-                             Str("big") + Str(big)),
-            1);
+  EXPECT_EQ(
+      OpenBytes(d, Count(4) + Str("k") + Wide(u"w!") + Str(std::string("ke\0y", 4)) + Wide(u"v") +
+                       Wide(u"x") + Str(std::string("v\0tail", 6)) + Str("big") + Str(big)),
+      1);
   Items items = d.items();
   std::sort(items.begin(), items.end());
   EXPECT_EQ(items, (Items{{"big", big}, {"k", "w!"}, {"ke", "v"}, {"x", "v"}}));
