@@ -287,8 +287,14 @@ TEST(DictionaryCopy, LongListsAreMergedWhole) {
 // ---- DictionaryMerge ------------------------------------------------------
 
 TEST(DictionaryMerge, SecondOverFirstWithinThePrefix) {
-  const int32_t first =
-      NewWith({{"A.x", "1"}, {"A.q", "f"}, {"A.QueryList", "a" + S + "b" + S}, {"B.y", "out"}});
+  // Outside the prefix: other case, the prefix inside, a part of it.
+  const int32_t first = NewWith({{"A.x", "1"},
+                                 {"A.q", "f"},
+                                 {"A.QueryList", "a" + S + "b" + S},
+                                 {"B.y", "out"},
+                                 {"a.x", "out"},
+                                 {"B.A.x", "out"},
+                                 {"A", "out"}});
   const int32_t second = NewWith({{"A.x", "2"}, {"A.QueryList", "c" + S + "a" + S}, {"A.z", "s"}});
   const Items first_before = testing::ItemsOf(first), second_before = testing::ItemsOf(second);
   const int32_t m = ::DictionaryMerge(first, second, "A.");

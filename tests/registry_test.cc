@@ -273,6 +273,19 @@ TEST_F(RegistryAccess, EveryFailingPlatformCallGivesZeroAndClosesEveryKey) {
   }
 }
 
+// A write is done only when its key closes; reading, listing and deleting
+// have what they came for before.
+TEST_F(RegistryAccess, AFailedCloseFailsAWriteOnly) {
+  ASSERT_EQ(_ProfileRegistryWrite(kHkcu, "C", "v", "1"), 1);
+  recorder_.FailCloses();
+  EXPECT_EQ(_ProfileRegistryWrite(kHkcu, "C", "v", "2"), 0);
+  char buffer[8];
+  uint32_t size = sizeof buffer;
+  EXPECT_EQ(_ProfileRegistryRead(kHkcu, "C", "v", buffer, &size), 1);
+  EXPECT_EQ(_ProfileRegistryEnumValues(kHkcu, "C", buffer, 8), 1);
+  EXPECT_EQ(_ProfileRegistryDeleteValue(kHkcu, "C", "v"), 1);
+}
+
 TEST_F(RegistryAccess, ThroughAStaleRootEveryFunctionFails) {
   RegKey root = nullptr;
   ASSERT_EQ(store_.CreateKey(kHkcu, "Stale", kKeyAllAccess, &root), kErrorSuccess);

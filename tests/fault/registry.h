@@ -28,6 +28,8 @@ class FaultyRegistry final : public platform::RegistryWrapper {
     out_of_memory_ = out_of_memory;
     injected_.clear();
   }
+  // Every CloseKey from now on fails (the key is released all the same).
+  void FailCloses() { fail_closes_ = true; }
   // Every DeleteKey of this last path component fails with access denied.
   void FailDeleteOf(const std::string& name) { fail_delete_of_ = name; }
 
@@ -86,7 +88,8 @@ class FaultyRegistry final : public platform::RegistryWrapper {
     if (platform::IsPredefinedKey(key)) closed_root_ = true;
     const int32_t rc = RegistryWrapper::CloseKey(key);
     if (rc == platform::kErrorSuccess) --open_;
-    return Fail("CloseKey", /*may_throw=*/false) ? platform::kErrorRegistryIoFailed : rc;
+    const bool fail = Fail("CloseKey", /*may_throw=*/false) || fail_closes_;
+    return fail ? platform::kErrorRegistryIoFailed : rc;
   }
 
  private:
@@ -104,6 +107,7 @@ class FaultyRegistry final : public platform::RegistryWrapper {
   int calls_ = 0;
   int fail_at_ = 0;
   bool out_of_memory_ = false;
+  bool fail_closes_ = false;
   std::string injected_;
   std::string fail_delete_of_;
   int open_ = 0;
