@@ -15,6 +15,7 @@ namespace dzv::dict {
 namespace {
 
 using testing::Items;
+using testing::ItemsOf;
 
 // Unless a test says otherwise, maps use a code page without lead bytes.
 const text::LeadByteTable kSingleByte;
@@ -45,12 +46,12 @@ TEST(StringMapOrder, NewestFirstWithinBucketAndReplaceKeepsPlace) {
   m.Set("vj", "1");
   m.Set("gqh", "2");
   m.Set("a", "3");
-  EXPECT_EQ(testing::ItemsOf(m), (Items{{"gqh", "2"}, {"vj", "1"}, {"a", "3"}}));
+  EXPECT_EQ(ItemsOf(m), (Items{{"gqh", "2"}, {"vj", "1"}, {"a", "3"}}));
   m.Set("vj", "changed");
   EXPECT_EQ(m.Count(), 3);
-  EXPECT_EQ(testing::ItemsOf(m), (Items{{"gqh", "2"}, {"vj", "changed"}, {"a", "3"}}));
+  EXPECT_EQ(ItemsOf(m), (Items{{"gqh", "2"}, {"vj", "changed"}, {"a", "3"}}));
   m.Set("", nullptr);
-  EXPECT_EQ(testing::ItemsOf(m).front(), (std::pair<std::string, std::string>{"", ""}));
+  EXPECT_EQ(ItemsOf(m).front(), (std::pair<std::string, std::string>{"", ""}));
 }
 
 TEST(StringMap, RemovingEverythingThenInsertingAgain) {
@@ -64,7 +65,7 @@ TEST(StringMap, RemovingEverythingThenInsertingAgain) {
   EXPECT_EQ(m.Start().IsEnd(), true);
   m.Set("abc", "again");
   EXPECT_EQ(m.BucketOf("abc"), 966u);
-  EXPECT_EQ(testing::ItemsOf(m), (Items{{"abc", "again"}}));
+  EXPECT_EQ(ItemsOf(m), (Items{{"abc", "again"}}));
 }
 
 TEST(StringMap, FindLeavesOutputAloneWhenAbsent) {
@@ -95,8 +96,7 @@ TEST(StringMapEnumeration, NextOnSingleEntryAndEmptyMap) {
 TEST(StringMapEnumeration, RemovingEachEntryRightAfterNextVisitsAll) {
   CMapStringToString m(&kSingleByte);
   Dictionary(m);
-  for (int i = 0; i < 5000; ++i)
-    m.Set("k" + std::to_string(i % 1700) + "/" + std::to_string(i), "v");
+  for (int i = 0; i < 5000; ++i) m.Set("k" + std::to_string(i % 1700) + "/" + std::to_string(i), "v");
   const size_t total = m.size();
   size_t seen = 0;
   auto pos = m.Start();
@@ -237,10 +237,10 @@ TEST(StringMapOrder, RandomOperationsMatchTheModel) {
         model.Clear();
       }
       if (op % 500 == 0) {
-        ASSERT_EQ(testing::ItemsOf(m), model.Enumerate()) << "op " << op;
+        ASSERT_EQ(ItemsOf(m), model.Enumerate()) << "op " << op;
       }
     }
-    ASSERT_EQ(testing::ItemsOf(m), model.Enumerate());
+    ASSERT_EQ(ItemsOf(m), model.Enumerate());
     ASSERT_EQ(m.size(), model.Enumerate().size());
   }
 }
@@ -285,7 +285,7 @@ TEST(StringMapCodePage, LoneTrailingLeadByteComparesEqualInSameBucket) {
   EXPECT_EQ(m.FindValue(k_lead)->view(), "plain");
   m.Set(k_lead, "replaced");  // replaces, does not insert
   EXPECT_EQ(m.Count(), 1);
-  EXPECT_EQ(testing::ItemsOf(m), (Items{{k, "replaced"}}));
+  EXPECT_EQ(ItemsOf(m), (Items{{k, "replaced"}}));
   EXPECT_TRUE(m.Remove(k_lead));
   EXPECT_EQ(m.Count(), 0);
 

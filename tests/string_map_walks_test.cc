@@ -14,6 +14,7 @@ namespace dzv::dict {
 namespace {
 
 using testing::Items;
+using testing::ItemsOf;
 
 TEST(StringMapWalks, ReadAheadFollowsTheEnumerationOrder) {
   CMapStringToString m;
@@ -26,7 +27,7 @@ TEST(StringMapWalks, ReadAheadFollowsTheEnumerationOrder) {
   Items ahead, unordered;
   m.ForEachReadAhead([&](std::string_view k, std::string_view v) { ahead.emplace_back(k, v); });
   m.ForEachUnordered([&](std::string_view k, std::string_view v) { unordered.emplace_back(k, v); });
-  const Items expected = testing::ItemsOf(m);
+  const Items expected = ItemsOf(m);
   ASSERT_EQ(expected.size(), 25000u);
   EXPECT_TRUE(ahead == expected);
   std::sort(unordered.begin(), unordered.end());
