@@ -8,10 +8,10 @@
 #include <random>
 #include <string>
 
-#include "alloc_watch.h"
 #include "dictionary_files_util.h"
 #include "duduzuvez210.h"
-#include "fault_files.h"
+#include "fault/alloc.h"
+#include "fault/files.h"
 #include "platform/files.h"
 #include "test_util.h"
 
@@ -278,8 +278,7 @@ TEST(ArchiveReader, SmallBuffersReadTheSamePairs) {
     ASSERT_EQ(platform::Files::Default().OpenForReading(path, &file), platform::FileStatus::kOk);
     dict::ArchiveReader reader(*file, platform::CodePage::Current(), capacity);
     ASSERT_TRUE(dict::ReadArchive(reader, map)) << capacity;
-    Items back;
-    map.ForEach([&](std::string_view k, std::string_view v) { back.emplace_back(k, v); });
+    Items back = ItemsOf(map);
     std::sort(back.begin(), back.end());
     Items expected = items;
     std::sort(expected.begin(), expected.end());
@@ -288,10 +287,11 @@ TEST(ArchiveReader, SmallBuffersReadTheSamePairs) {
 }
 
 TEST(ArchiveSave, LargeArchivesRoundTrip) {
-  // More than one write buffer of pairs, and one value larger than it.
+  // More than one write buffer of pairs, and one value larger than it; 65535
+  // pairs, the first count that takes the long prefix.
   Dict d;
   Items items;
-  for (int i = 0; i < 40000; ++i) {
+  for (int i = 0; i < 65534; ++i) {
     items.emplace_back("key" + std::to_string(i), std::string(static_cast<size_t>(i % 50), 'v'));
   }
   items.emplace_back("big", std::string((size_t{3} << 20) + 5, 'b'));
@@ -306,6 +306,22 @@ TEST(ArchiveSave, LargeArchivesRoundTrip) {
   char value[64];
   EXPECT_EQ(DictionaryLookup(back.h(), "key39999", value), 1);
   EXPECT_EQ(std::string(value), std::string(39999 % 50, 'v'));
+}
+
+// A pair with a wide string is read by the slow path, which applies the
+// same rules as the buffered one: a string ends at its first zero byte. The
+// buffered path must see the marker as a marker even where the buffer holds
+// the 65534 bytes it would stand for as a length.
+TEST(ArchiveReader, BothPathsApplyTheSameRules) {
+  const std::string big(70000, 'b');
+  Dict d;
+  EXPECT_EQ(
+      OpenBytes(d, Count(4) + Str("k") + Wide(u"w!") + Str(std::string("ke\0y", 4)) + Wide(u"v") +
+                       Wide(u"x") + Str(std::string("v\0tail", 6)) + Str("big") + Str(big)),
+      1);
+  Items items = d.items();
+  std::sort(items.begin(), items.end());
+  EXPECT_EQ(items, (Items{{"big", big}, {"k", "w!"}, {"ke", "v"}, {"x", "v"}}));
 }
 
 }  // namespace

@@ -23,12 +23,10 @@ class AttributeGet : public ::testing::Test {
 
   // The result and output of one lookup; the output starts as garbage so
   // that an unwritten buffer shows.
-  std::pair<int32_t, std::string> Get(const std::string& key,
-                                      const std::string& attribute) {
+  std::pair<int32_t, std::string> Get(const std::string& key, const std::string& attribute) {
     std::memset(out_, '#', sizeof out_ - 1);
     out_[sizeof out_ - 1] = '\0';
-    const int32_t r =
-        DictionaryAttributeGet(h_, key.c_str(), attribute.c_str(), out_);
+    const int32_t r = DictionaryAttributeGet(h_, key.c_str(), attribute.c_str(), out_);
     return {r, out_};
   }
 
@@ -90,10 +88,12 @@ TEST_F(AttributeGet, DoubleByteNamesMatchOnlyAtCharacterStarts) {
   Add("F", "\x82T" + US + "hidden" + GS + "N" + US + "n" + GS);
   Add("K", "\x82\x41T" + US + "seen" + GS);
   Add("J", "\x82\xA0" + US + "kana" + GS);
+  Add("M", "N" + US + "\x82\xA0 without its terminator");
   EXPECT_EQ(Get("F", "T"), Result(0, ""));
   EXPECT_EQ(Get("F", "N"), Result(1, "n"));
   EXPECT_EQ(Get("K", "T"), Result(1, "seen"));
   EXPECT_EQ(Get("J", "\x82\xA0"), Result(1, "kana"));
+  EXPECT_EQ(Get("M", "N"), Result(1, ""));
 }
 
 }  // namespace

@@ -15,12 +15,7 @@
 namespace dzv::text {
 namespace {
 
-LeadByteTable Cp932() {
-  LeadByteTable t;
-  t.SetRange(0x81, 0x9F);
-  t.SetRange(0xE0, 0xFC);
-  return t;
-}
+using testing::Cp932;
 
 // The forward step that the search moves by: it stops at a lone lead byte
 // that ends the text, however many characters are asked for.

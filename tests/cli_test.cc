@@ -29,6 +29,7 @@ namespace {
 
 using ::dzv::testing::FileExists;
 using ::dzv::testing::ReadFileBytes;
+using ::dzv::testing::SharedDataDir;
 using ::dzv::testing::TempDir;
 using ::dzv::testing::WriteFileBytes;
 using ::testing::HasSubstr;
@@ -659,11 +660,7 @@ TEST_F(DzvTest, ModelProgressGoesToStandardErrorOnly) {
 }
 
 TEST_F(DzvTest, RealModelFilesBalanceAndEveryLineIsCounted) {
-  const char* elsewhere = std::getenv("DZV_SHARED_DATA_DIR");
-  const std::filesystem::path dir =
-      std::filesystem::path(elsewhere != nullptr && *elsewhere != '\0' ? elsewhere
-                                                                        : DZV_SHARED_DATA_DIR) /
-      "rose";
+  const std::filesystem::path dir = SharedDataDir() / "rose";
   if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no model files in " << dir;
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {

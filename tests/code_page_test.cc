@@ -15,6 +15,7 @@
 namespace dzv {
 namespace {
 
+using testing::Cp932;
 using text::LeadByteTable;
 
 #if defined(__linux__)
@@ -108,13 +109,6 @@ TEST(LeadByteTable, OtherCodePagesAreDescribedByThePlatform) {
   } double_byte(&platform);
   const LeadByteTable t = LeadByteTable::ForCodePage(20932, double_byte);
   EXPECT_TRUE(t.IsLead('\xA1') && t.IsLead('\xFE') && !t.IsLead('\xA0') && !t.IsLead('\x81'));
-}
-
-LeadByteTable Cp932() {
-  LeadByteTable t;
-  t.SetRange(0x81, 0x9F);
-  t.SetRange(0xE0, 0xFC);
-  return t;
 }
 
 TEST(CharacterRules, DivisionUnderCodePage932) {

@@ -14,32 +14,16 @@
 #include "dictionary/substring_index.h"
 #include "duduzuvez210.h"
 #include "library/process.h"
+#include "test_util.h"
 
 namespace dzv::dict {
 namespace {
 
-using Items = std::vector<std::pair<std::string, std::string>>;
+using testing::Cp932;
+using testing::Items;
+using testing::ItemsOf;
 
 const text::LeadByteTable kSingleByte;
-
-text::LeadByteTable ShiftJis() {
-  text::LeadByteTable t;
-  t.SetRange(0x81, 0x9F);
-  t.SetRange(0xE0, 0xFC);
-  return t;
-}
-
-// Every item of a dictionary in its enumeration order.
-Items Snapshot(int32_t h) {
-  Items out;
-  const CMapStringToString* map = library::Dictionaries()->Get(h);
-  if (map != nullptr) {
-    map->ForEach([&](std::string_view k, std::string_view v) {
-      out.emplace_back(k, v);
-    });
-  }
-  return out;
-}
 
 std::string Value(int32_t h, const std::string& key) {
   const CMapStringToString* map = library::Dictionaries()->Get(h);
@@ -78,7 +62,7 @@ TEST(ListKey, WindowIsOneByteLongerThanTheWord) {
 }
 
 TEST(ListKey, WordMustStartACharacterOfTheWindow) {
-  const text::LeadByteTable sjis = ShiftJis();
+  const text::LeadByteTable sjis = Cp932();
   // 0x82 takes the 'Q' as its second byte: the word is no word of the window.
   EXPECT_TRUE(IsListKey(kSingleByte, "\x82QueryList"));
   EXPECT_FALSE(IsListKey(sjis, "\x82QueryList"));
@@ -124,7 +108,7 @@ TEST(MergeList, SourceFirstThenMissingDestinationTokens) {
 }
 
 TEST(MergeList, DoubleByteSearchMatchesOnlyAtCharacterStarts) {
-  const text::LeadByteTable sjis = ShiftJis();
+  const text::LeadByteTable sjis = Cp932();
   const std::string v =
       "\x82"
       "A" +
@@ -176,7 +160,7 @@ std::string RandomBytes(std::mt19937& rng, size_t max_len,
 
 TEST(MergeList, AgreesWithModelOnRandomLists) {
   std::mt19937 rng(20240611);
-  const text::LeadByteTable sjis = ShiftJis();
+  const text::LeadByteTable sjis = Cp932();
   // Few distinct bytes, so that tokens overlap, repeat and straddle
   // double-byte characters.
   const std::string alphabet = "ab\x82" + S + S;
@@ -196,7 +180,7 @@ TEST(MergeList, AgreesWithModelOnRandomLists) {
 
 TEST(SubstringIndex, AgreesWithTheSearchItReplaces) {
   std::mt19937 rng(7);
-  const text::LeadByteTable sjis = ShiftJis();
+  const text::LeadByteTable sjis = Cp932();
   for (int round = 0; round < 300; ++round) {
     const text::LeadByteTable& t = round % 2 == 0 ? kSingleByte : sjis;
     // A periodic text makes every doubling round count.
@@ -233,13 +217,13 @@ TEST(DictionaryCopy, PrefixSelectsKeysWithCase) {
   const int32_t from = NewWith(source),
                 to = NewWith({{"A.x", "old"}, {"keep", "k"}});
   EXPECT_EQ(::DictionaryCopy(from, to, "A."), 1);
-  EXPECT_EQ(Snapshot(to).size(), 3u);
+  EXPECT_EQ(ItemsOf(to).size(), 3u);
   EXPECT_EQ(Value(to, "A.x"), "1");
   EXPECT_EQ(Value(to, "A."), "2");
   EXPECT_EQ(Value(to, "keep"), "k");
   EXPECT_EQ(Value(to, "a.x"), "<absent>");
   // The prefix is kept on the copied keys, and the source is unchanged.
-  EXPECT_EQ(Snapshot(from).size(), 5u);
+  EXPECT_EQ(ItemsOf(from).size(), 5u);
   DictionaryFree(from);
   DictionaryFree(to);
 }
@@ -290,11 +274,11 @@ TEST(DictionaryCopy, OntoItselfKeepsEveryItem) {
     }
   }
   const int32_t h = NewWith(items);
-  const Items before = Snapshot(h);
+  const Items before = ItemsOf(h);
   EXPECT_EQ(::DictionaryCopy(h, h, nullptr), 1);
-  EXPECT_EQ(Snapshot(h), before);
+  EXPECT_EQ(ItemsOf(h), before);
   EXPECT_EQ(::DictionaryCopy(h, h, "L1"), 1);
-  EXPECT_EQ(Snapshot(h), before);
+  EXPECT_EQ(ItemsOf(h), before);
   DictionaryFree(h);
 }
 
@@ -320,24 +304,28 @@ TEST(DictionaryCopy, LongListsAreMergedWhole) {
 // ---- DictionaryMerge ------------------------------------------------------
 
 TEST(DictionaryMerge, SecondOverFirstWithinThePrefix) {
+  // Outside the prefix: other case, the prefix inside, a part of it.
   const int32_t first = NewWith({{"A.x", "1"},
                                  {"A.q", "f"},
                                  {"A.QueryList", "a" + S + "b" + S},
-                                 {"B.y", "out"}});
+                                 {"B.y", "out"},
+                                 {"a.x", "out"},
+                                 {"B.A.x", "out"},
+                                 {"A", "out"}});
   const int32_t second =
       NewWith({{"A.x", "2"}, {"A.QueryList", "c" + S + "a" + S}, {"A.z", "s"}});
-  const Items first_before = Snapshot(first), second_before = Snapshot(second);
+  const Items first_before = ItemsOf(first), second_before = ItemsOf(second);
   const int32_t m = ::DictionaryMerge(first, second, "A.");
   ASSERT_NE(m, 0);
   EXPECT_NE(m, first);
   EXPECT_NE(m, second);
-  EXPECT_EQ(Snapshot(m).size(), 4u);
+  EXPECT_EQ(ItemsOf(m).size(), 4u);
   EXPECT_EQ(Value(m, "A.x"), "2");
   EXPECT_EQ(Value(m, "A.q"), "f");
   EXPECT_EQ(Value(m, "A.z"), "s");
   EXPECT_EQ(Value(m, "A.QueryList"), "c" + S + "a" + S + "b" + S);
-  EXPECT_EQ(Snapshot(first), first_before);
-  EXPECT_EQ(Snapshot(second), second_before);
+  EXPECT_EQ(ItemsOf(first), first_before);
+  EXPECT_EQ(ItemsOf(second), second_before);
   DictionaryFree(m);
   DictionaryFree(first);
   DictionaryFree(second);
@@ -348,8 +336,8 @@ TEST(DictionaryMerge, FirstIsInsertedBeforeSecond) {
   const int32_t a = NewWith({{"vj", "1"}}), b = NewWith({{"gqh", "2"}});
   const int32_t ab = ::DictionaryMerge(a, b, nullptr),
                 ba = ::DictionaryMerge(b, a, nullptr);
-  EXPECT_EQ(Snapshot(ab), (Items{{"gqh", "2"}, {"vj", "1"}}));
-  EXPECT_EQ(Snapshot(ba), (Items{{"vj", "1"}, {"gqh", "2"}}));
+  EXPECT_EQ(ItemsOf(ab), (Items{{"gqh", "2"}, {"vj", "1"}}));
+  EXPECT_EQ(ItemsOf(ba), (Items{{"vj", "1"}, {"gqh", "2"}}));
   for (int32_t h : {a, b, ab, ba}) DictionaryFree(h);
 }
 
@@ -357,7 +345,7 @@ TEST(DictionaryMerge, OfOneDictionaryWithItself) {
   const int32_t h =
       NewWith({{"p.a", "1"}, {"p.QueryList", "x" + S + "x" + S}, {"q", "2"}});
   const int32_t m = ::DictionaryMerge(h, h, "p.");
-  Items merged = Snapshot(m);
+  Items merged = ItemsOf(m);
   std::sort(merged.begin(), merged.end());
   EXPECT_EQ(merged, (Items{{"p.QueryList", "x" + S + "x" + S}, {"p.a", "1"}}));
   DictionaryFree(m);

@@ -1,50 +1,23 @@
-// Helpers of the dictionary file tests: a dictionary that frees itself, its
-// items in enumeration order, and builders of archive bytes.
+// Builders of archive bytes for the dictionary file tests (with the shared
+// helpers of test_util.h).
 #ifndef DZV_TESTS_DICTIONARY_FILES_UTIL_H_
 #define DZV_TESTS_DICTIONARY_FILES_UTIL_H_
-
-#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
-#include "dictionary/string_map.h"
-#include "duduzuvez210.h"
-#include "library/process.h"
+#include "test_util.h"
 
 namespace dzv::testing {
 
-using Items = std::vector<std::pair<std::string, std::string>>;
-
-// A dictionary created for one test and freed after it.
-class Dict {
- public:
-  Dict() : h_(DictionaryNew("TEST")) {}
-  explicit Dict(const Items& items) : Dict() {
-    for (const auto& [k, v] : items) Add(k, v);
-  }
-  ~Dict() { DictionaryFree(h_); }
-  Dict(const Dict&) = delete;
-  Dict& operator=(const Dict&) = delete;
-
-  int32_t h() const { return h_; }
-  void Add(const std::string& k, const std::string& v) {
-    ASSERT_EQ(DictionaryItemAdd(h_, k.c_str(), v.c_str()), 1);
-  }
-  const dict::CMapStringToString& map() const { return *library::Dictionaries()->Get(h_); }
-  // Every item, in enumeration order.
-  Items items() const {
-    Items out;
-    map().ForEach([&](std::string_view k, std::string_view v) { out.emplace_back(k, v); });
-    return out;
-  }
-
- private:
-  int32_t h_;
+// The two exports that write a whole file.
+struct Writer {
+  const char* name;
+  int32_t(DZV_CALL* write)(int32_t handle, const char* path);
 };
+inline constexpr Writer kWriters[] = {{"DictionarySave", &DictionarySave},
+                                      {"DictionaryExport", &DictionaryExport}};
 
 // Archive bytes, written out field by field.
 inline std::string U16(uint32_t v) {

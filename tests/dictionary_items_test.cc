@@ -8,24 +8,14 @@
 
 #include "dictionary/dictionary_table.h"
 #include "dictionary/items.h"
+#include "dictionary/string_map.h"
 #include "duduzuvez210.h"
 #include "test_util.h"
 
 namespace {
 
 using dzv::dict::DictionaryTable;
-
-// A dictionary created for one test and freed after it.
-class Dict {
- public:
-  Dict() : h_(DictionaryNew("TEST")) {}
-  ~Dict() { DictionaryFree(h_); }
-  int32_t h() const { return h_; }
-  void Add(const char* k, const char* v) { ASSERT_EQ(DictionaryItemAdd(h_, k, v), 1); }
-
- private:
-  int32_t h_;
-};
+using dzv::testing::Dict;
 
 struct Pair {
   std::string key, value;
@@ -43,6 +33,24 @@ std::vector<Pair> EnumerateAll(int32_t h) {
     out.push_back({key, value});
   } while (more);
   return out;
+}
+
+// Under code page 932 a lone lead byte that ends a key is no character:
+// where "k" and "k" 0xE0 share a bucket (a hash of 1 modulo 125 puts them
+// there) they are one key.
+TEST(DictionaryItems, ALoneLeadByteEndingAKeyIsNoPartOfIt) {
+  if (!dzv::testing::InChildProcess({"LC_ALL=ja_JP.SJIS"})) return;
+  std::string k;
+  for (int i = 0; k.empty() || dzv::dict::CMapStringToString::HashKey(k) % 125 != 1; ++i) {
+    k = "k" + std::to_string(i);
+  }
+  Dict d;
+  d.Add(k, "plain");
+  d.Add(k + "\xE0", "replaced");
+  EXPECT_EQ(DictionaryItemCount(d.h()), 1);
+  char value[16];
+  EXPECT_EQ(DictionaryLookup(d.h(), k.c_str(), value), 1);
+  EXPECT_STREQ(value, "replaced");
 }
 
 TEST(DictionaryTable, LowestFreeHandleIsIssuedFirst) {

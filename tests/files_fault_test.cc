@@ -1,7 +1,8 @@
 // Saving and exporting never lose the file that was there: every failure of
-// the platform or of memory, injected one call at a time, leaves the old file
-// as it was, no temporary behind and no file open. Also the targets that are
-// written in place (devices, pipes) and the ones reached through links.
+// the platform, injected one call at a time, leaves the old file as it was,
+// no temporary behind and no file open (failures of memory: the files tests
+// of the out-of-memory binary). Also the targets that are written in place
+// (devices, pipes) and the ones reached through links.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,10 +12,10 @@
 #include <string>
 #include <thread>
 
-#include "alloc_watch.h"
 #include "dictionary_files_util.h"
 #include "duduzuvez210.h"
-#include "fault_files.h"
+#include "fault/files.h"
+#include "fault/for_each_fault.h"
 #include "platform/files.h"
 #include "test_util.h"
 
@@ -30,15 +31,6 @@ struct stat StatOf(const std::string& path) {
   return st;
 }
 
-// A writer of a whole file: DictionarySave or DictionaryExport.
-using WriteFn = int32_t (*)(int32_t, const char*);
-struct Writer {
-  const char* name;
-  WriteFn write;
-};
-const Writer kWriters[] = {{"DictionarySave", &DictionarySave},
-                           {"DictionaryExport", &DictionaryExport}};
-
 // Runs `write` with the n-th platform call failing, for n = 1, 2, ... until
 // a run meets no fault. Each failed run must leave the directory exactly as
 // it was; each successful one must leave the new file.
@@ -49,35 +41,34 @@ void FailEachCallInTurn(const Writer& w, bool file_exists, FileStatus status) {
   const std::string path = dir.File("target");
   ASSERT_EQ(w.write(d.h(), path.c_str()), 1);
   const std::string expected = ReadFileBytes(path);
-  int failures = 0;
-  for (int n = 1;; ++n) {
-    ASSERT_LT(n, 100) << "the fault is never reached";
-    ::unlink(path.c_str());
-    if (file_exists) WriteFileBytes(path, "the old content");
-    const std::set<std::string> before = Listing(dir.path());
-    FaultyFiles files;
-    files.FailNth(n, status);
-    int32_t result;
-    {
-      ScopedService<platform::Files> use(&files);
-      result = w.write(d.h(), path.c_str());
-    }
-    SCOPED_TRACE("call " + std::to_string(n));
-    EXPECT_EQ(files.open_files(), 0);
-    if (files.injected() == FileOp::kNone) {
-      EXPECT_EQ(result, 1);
-      EXPECT_EQ(ReadFileBytes(path), expected);
-      break;
-    }
-    ++failures;
-    EXPECT_EQ(result, 0) << "failed call kind " << static_cast<int>(files.injected());
-    EXPECT_EQ(Listing(dir.path()), before);
-    if (file_exists) {
-      EXPECT_EQ(ReadFileBytes(path), "the old content");
-    }
-  }
+  const int64_t runs = ForEachFault(
+      [&](int64_t n, bool& met) {
+        ::unlink(path.c_str());
+        if (file_exists) WriteFileBytes(path, "the old content");
+        const std::set<std::string> before = Listing(dir.path());
+        FaultyFiles files;
+        files.FailNth(static_cast<int>(n), status);
+        int32_t result;
+        {
+          ScopedService<platform::Files> use(&files);
+          result = w.write(d.h(), path.c_str());
+        }
+        EXPECT_EQ(files.open_files(), 0);
+        met = files.injected() != FileOp::kNone;
+        if (!met) {
+          EXPECT_EQ(result, 1);
+          EXPECT_EQ(ReadFileBytes(path), expected);
+          return;
+        }
+        EXPECT_EQ(result, 0) << "failed call kind " << static_cast<int>(files.injected());
+        EXPECT_EQ(Listing(dir.path()), before);
+        if (file_exists) {
+          EXPECT_EQ(ReadFileBytes(path), "the old content");
+        }
+      },
+      100);
   // Link, stat, temporary, write, sync, metadata, close, rename.
-  EXPECT_GE(failures, 8);
+  EXPECT_GE(runs - 1, 8);
 }
 
 TEST(SafeReplace, EveryFailedCallLeavesTheOldFile) {
@@ -85,34 +76,6 @@ TEST(SafeReplace, EveryFailedCallLeavesTheOldFile) {
     for (bool exists : {true, false}) {
       FailEachCallInTurn(w, exists, FileStatus::kError);
       FailEachCallInTurn(w, exists, FileStatus::kNoSpace);
-    }
-  }
-}
-
-TEST(SafeReplace, EveryFailedAllocationLeavesTheOldFile) {
-  Dict d(Items{{"k", "v"}, {"long", std::string(100, 'l')}});
-  for (const Writer& w : kWriters) {
-    TempDir dir;
-    const std::string path = dir.File("target");
-    for (int n = 1;; ++n) {
-      ASSERT_LT(n, 100);
-      WriteFileBytes(path, "old");
-      int32_t result;
-      bool failed;
-      {
-        AllocationWatch watch;
-        watch.FailNth(n);
-        result = w.write(d.h(), path.c_str());
-        failed = watch.failed();
-      }
-      EXPECT_EQ(Listing(dir.path()), std::set<std::string>{"target"});
-      if (!failed) {
-        EXPECT_EQ(result, 1);
-        EXPECT_NE(ReadFileBytes(path), "old");
-        break;
-      }
-      EXPECT_EQ(result, 0) << w.name << " allocation " << n;
-      EXPECT_EQ(ReadFileBytes(path), "old");
     }
   }
 }
@@ -297,32 +260,30 @@ TEST(FileReading, EveryFailedCallIsAFailure) {
   ASSERT_EQ(DictionarySave(source.h(), archive.c_str()), 1);
   ASSERT_EQ(DictionaryExport(source.h(), text.c_str()), 1);
   for (int which = 0; which < 2; ++which) {
-    for (int n = 1;; ++n) {
-      ASSERT_LT(n, 50);
-      Dict d;
-      FaultyFiles files;
-      files.FailNth(n);
-      int32_t result;
-      {
-        ScopedService<platform::Files> use(&files);
-        result = which == 0 ? DictionaryOpen(d.h(), archive.c_str())
-                            : DictionaryImport(d.h(), text.c_str());
-      }
-      EXPECT_EQ(files.open_files(), 0);
-      if (files.injected() == FileOp::kNone) {
-        EXPECT_EQ(result, 1);
-        EXPECT_EQ(DictionaryItemCount(d.h()), 3);
-        break;
-      }
-      // Only a failed size query may pass: the archive is then read
-      // without knowing its size.
-      if (files.injected() == FileOp::kSize && which == 0) {
-        EXPECT_EQ(result, 1);
-      } else {
-        EXPECT_EQ(result, 0) << "call " << n;
-        EXPECT_EQ(DictionaryItemCount(d.h()), 0) << "call " << n;
-      }
-    }
+    ForEachFault(
+        [&](int64_t n, bool& met) {
+          Dict d;
+          FaultyFiles files;
+          files.FailNth(static_cast<int>(n));
+          int32_t result;
+          {
+            ScopedService<platform::Files> use(&files);
+            result = which == 0 ? DictionaryOpen(d.h(), archive.c_str())
+                                : DictionaryImport(d.h(), text.c_str());
+          }
+          EXPECT_EQ(files.open_files(), 0);
+          met = files.injected() != FileOp::kNone;
+          // Only a failed size query may pass: the archive is then read
+          // without knowing its size.
+          if (!met || (files.injected() == FileOp::kSize && which == 0)) {
+            EXPECT_EQ(result, 1);
+            EXPECT_EQ(DictionaryItemCount(d.h()), 3);
+          } else {
+            EXPECT_EQ(result, 0);
+            EXPECT_EQ(DictionaryItemCount(d.h()), 0);
+          }
+        },
+        50);
   }
 }
 
@@ -341,65 +302,6 @@ TEST(FileReading, ShortReadsAreTruncatedFiles) {
   Dict t;
   EXPECT_EQ(DictionaryImport(t.h(), text.c_str()), 0);
   EXPECT_EQ(DictionaryItemCount(t.h()), 0);
-}
-
-TEST(FileReading, EveryFailedAllocationIsAFailure) {
-  Dict source(Items{{"vj", "1"}, {"gqh", "2"}, {"a", std::string(300, 'x')}});
-  TempDir dir;
-  const std::string archive = dir.File("a.dic"), text = dir.File("a.txt");
-  ASSERT_EQ(DictionarySave(source.h(), archive.c_str()), 1);
-  ASSERT_EQ(DictionaryExport(source.h(), text.c_str()), 1);
-  const std::string packed = "a=" + std::string(300, 'x') + "\r\ngqh=2\r\nvj=1\r\n";
-  for (int which = 0; which < 4; ++which) {
-    for (int n = 1;; ++n) {
-      ASSERT_LT(n, 100);
-      Dict d;
-      std::string buffer(packed.size() + 1, '#');
-      int32_t result;
-      bool failed;
-      {
-        AllocationWatch watch;
-        watch.FailNth(n);
-        switch (which) {
-          case 0:
-            result = DictionaryOpen(d.h(), archive.c_str());
-            break;
-          case 1:
-            result = DictionaryImport(d.h(), text.c_str());
-            break;
-          case 2:
-            result = DictionaryUnpack(d.h(), packed.c_str());
-            break;
-          default:
-            result = DictionaryPack(source.h(), buffer.data());
-            break;
-        }
-        failed = watch.failed();
-      }
-      SCOPED_TRACE("function " + std::to_string(which) + ", allocation " + std::to_string(n));
-      if (!failed) {
-        EXPECT_EQ(result, 1);
-        if (which == 3) {
-          EXPECT_EQ(buffer, packed + '\0');
-        }
-        if (which != 3) {
-          EXPECT_EQ(DictionaryItemCount(d.h()), 3);
-        }
-        break;
-      }
-      EXPECT_EQ(result, 0);
-      if (which == 3) {
-        EXPECT_EQ(buffer, std::string(packed.size() + 1, '#'));
-      }
-      // Whatever was added holds its value, or the empty value when only
-      // the value's copy failed.
-      for (const auto& [k, v] : d.items()) {
-        char value[512];
-        ASSERT_EQ(DictionaryLookup(source.h(), k.c_str(), value), 1) << k;
-        EXPECT_TRUE(v.empty() || v == value) << k;
-      }
-    }
-  }
 }
 
 }  // namespace

@@ -12,89 +12,16 @@
 #include <vector>
 
 #include "duduzuvez210.h"
+#include "fault/for_each_fault.h"
+#include "fault/registry.h"
 #include "profile/registry_access.h"
 
 namespace dzv::platform {
 namespace {
 
+using testing::FaultyRegistry;
+
 const RegKey kHkcu = DZV_HKEY_CURRENT_USER;
-
-// Forwards to the real registry, keeps count of the keys open through it,
-// and fails the call numbered `fail_at` (1 for the first) with an I/O error.
-class Recorder : public RegistryWrapper {
- public:
-  using RegistryWrapper::RegistryWrapper;
-
-  int open = 0;
-  int max_open = 0;
-  int calls = 0;
-  int fail_at = 0;
-  std::string failed;          // the name of the call that was failed
-  std::string fail_delete_of;  // DeleteKey of this name fails
-  bool closed_root = false;
-  std::vector<std::string> deleted;
-
-  int32_t CreateKey(RegKey key, const char* path, uint32_t access, RegKey* result) override {
-    if (Fail("CreateKey")) return kErrorRegistryIoFailed;
-    return Opened(RegistryWrapper::CreateKey(key, path, access, result));
-  }
-  int32_t OpenKey(RegKey key, const char* path, uint32_t access, RegKey* result) override {
-    if (Fail("OpenKey")) return kErrorRegistryIoFailed;
-    return Opened(RegistryWrapper::OpenKey(key, path, access, result));
-  }
-  int32_t SetValue(RegKey key, const char* name, uint32_t type, const uint8_t* data,
-                   uint32_t size) override {
-    if (Fail("SetValue")) return kErrorRegistryIoFailed;
-    return RegistryWrapper::SetValue(key, name, type, data, size);
-  }
-  int32_t QueryValue(RegKey key, const char* name, uint32_t* type, uint8_t* data,
-                     uint32_t* size) override {
-    if (Fail("QueryValue")) return kErrorRegistryIoFailed;
-    return RegistryWrapper::QueryValue(key, name, type, data, size);
-  }
-  int32_t DeleteValue(RegKey key, const char* name) override {
-    if (Fail("DeleteValue")) return kErrorRegistryIoFailed;
-    return RegistryWrapper::DeleteValue(key, name);
-  }
-  int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t* size) override {
-    if (Fail("EnumKey")) return kErrorRegistryIoFailed;
-    return RegistryWrapper::EnumKey(key, index, name, size);
-  }
-  int32_t DeleteKey(RegKey key, const char* path) override {
-    if (Fail("DeleteKey") || fail_delete_of == path) return kErrorAccessDenied;
-    const int32_t rc = RegistryWrapper::DeleteKey(key, path);
-    if (rc == kErrorSuccess) deleted.push_back(path);
-    return rc;
-  }
-  int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t* name_size, uint32_t* type,
-                    uint8_t* data, uint32_t* data_size) override {
-    if (Fail("EnumValue")) return kErrorRegistryIoFailed;
-    return RegistryWrapper::EnumValue(key, index, name, name_size, type, data, data_size);
-  }
-  // The key is released even when the close is reported as failed.
-  int32_t CloseKey(RegKey key) override {
-    if (IsPredefinedKey(key)) closed_root = true;
-    const int32_t rc = RegistryWrapper::CloseKey(key);
-    if (rc == kErrorSuccess) --open;
-    return Fail("CloseKey", /*may_throw=*/false) ? kErrorRegistryIoFailed : rc;
-  }
-
-  // Makes the failing call throw std::bad_alloc instead, standing for memory
-  // running out at that point of the function (closes never throw).
-  bool out_of_memory = false;
-
- private:
-  bool Fail(const char* call, bool may_throw = true) {
-    if (++calls != fail_at) return false;
-    failed = call;
-    if (out_of_memory && may_throw) throw std::bad_alloc();
-    return true;
-  }
-  int32_t Opened(int32_t rc) {
-    if (rc == kErrorSuccess) max_open = std::max(max_open, ++open);
-    return rc;
-  }
-};
 
 class RegistryAccess : public ::testing::Test {
  protected:
@@ -124,12 +51,12 @@ class RegistryAccess : public ::testing::Test {
     store_.CloseKey(key);
   }
   void TearDown() override {
-    EXPECT_EQ(recorder_.open, 0) << "a key was left open";
-    EXPECT_FALSE(recorder_.closed_root) << "the caller's root was closed";
+    EXPECT_EQ(recorder_.open_keys(), 0) << "a key was left open";
+    EXPECT_FALSE(recorder_.closed_a_root()) << "the caller's root was closed";
   }
 
   InMemoryRegistry store_;
-  Recorder recorder_{&store_};
+  FaultyRegistry recorder_{&store_};
   ScopedService<Registry> installed_{&recorder_};
 };
 
@@ -199,12 +126,11 @@ TEST_F(RegistryAccess, DeleteKeyTakesTheTreeDepthFirst) {
   const char* paths[] = {"T\\a\\x\\1\\deep", "T\\a\\x\\2", "T\\a\\y", "T\\b", "T\\c\\z"};
   for (const char* p : paths) ASSERT_EQ(_ProfileRegistryWrite(kHkcu, p, "v", p), 1);
   ASSERT_EQ(_ProfileRegistryWrite(kHkcu, "Tail", "v", "stays"), 1);
-  recorder_.max_open = 0;
-  recorder_.deleted.clear();
+  recorder_.ResetCounts();
   EXPECT_EQ(_ProfileRegistryDeleteKey(kHkcu, "T"), 1);
-  EXPECT_EQ(recorder_.deleted,
+  EXPECT_EQ(recorder_.deleted(),
             (std::vector<std::string>{"deep", "1", "2", "x", "y", "a", "b", "z", "c", "T"}));
-  EXPECT_EQ(recorder_.max_open, 5) << "one key open per level";
+  EXPECT_EQ(recorder_.most_open(), 5) << "one key open per level";
   EXPECT_FALSE(KeyExists("T"));
   EXPECT_TRUE(KeyExists("Tail"));
 
@@ -217,9 +143,9 @@ TEST_F(RegistryAccess, DeleteKeyFailingPartWayLeavesTheRestInPlace) {
   for (const char* p : {"T\\a\\1", "T\\b\\1", "T\\b\\2", "T\\c"}) {
     ASSERT_EQ(_ProfileRegistryWrite(kHkcu, p, "v", "1"), 1);
   }
-  recorder_.fail_delete_of = "2";
+  recorder_.FailDeleteOf("2");
   EXPECT_EQ(_ProfileRegistryDeleteKey(kHkcu, "T"), 0);
-  EXPECT_EQ(recorder_.deleted, (std::vector<std::string>{"1", "a", "1"}));
+  EXPECT_EQ(recorder_.deleted(), (std::vector<std::string>{"1", "a", "1"}));
   EXPECT_FALSE(KeyExists("T\\a"));
   EXPECT_FALSE(KeyExists("T\\b\\1"));
   for (const char* p : {"T", "T\\b", "T\\b\\2", "T\\c"}) EXPECT_TRUE(KeyExists(p)) << p;
@@ -322,11 +248,11 @@ TEST_F(RegistryAccess, EveryFailingPlatformCallGivesZeroAndClosesEveryKey) {
        }},
   };
   for (const bool out_of_memory : {false, true}) {
-    recorder_.out_of_memory = out_of_memory;
     for (const Op& op : ops) {
-      for (int n = 1;; ++n) {
+      SCOPED_TRACE(op.name);
+      testing::ForEachFault([&](int64_t n, bool& met) {
         // A fresh tree for every run.
-        recorder_.fail_at = 0;
+        recorder_.FailNth(0);
         _ProfileRegistryDeleteKey(kHkcu, "F");
         for (const char* p : {"F\\w", "F\\tree\\a\\b", "F\\tree\\c"}) {
           ASSERT_EQ(_ProfileRegistryWrite(kHkcu, p, "v", "1"), 1);
@@ -334,22 +260,30 @@ TEST_F(RegistryAccess, EveryFailingPlatformCallGivesZeroAndClosesEveryKey) {
         ASSERT_EQ(_ProfileRegistryWrite(kHkcu, "F\\r", "v", "1"), 1);
         ASSERT_EQ(_ProfileRegistryWrite(kHkcu, "F\\r", "gone", "1"), 1);
 
-        recorder_.calls = 0;
-        recorder_.failed.clear();
-        recorder_.fail_at = n;
+        recorder_.FailNth(static_cast<int>(n), out_of_memory);
         const int32_t rc = op.run();
-        recorder_.fail_at = 0;
-        ASSERT_EQ(recorder_.open, 0) << op.name << " left a key open, failing call " << n;
-        if (recorder_.failed.empty()) {
-          EXPECT_EQ(rc, 1) << op.name;
-          break;
-        }
-        const bool ignored = recorder_.failed == "CloseKey" && !op.counts_close;
-        EXPECT_EQ(rc, ignored ? 1 : 0) << op.name << " with " << recorder_.failed << " failing";
-      }
+        const std::string failed = recorder_.injected();
+        recorder_.FailNth(0);
+        ASSERT_EQ(recorder_.open_keys(), 0) << "a key left open";
+        met = !failed.empty();
+        const bool ignored = failed == "CloseKey" && !op.counts_close;
+        EXPECT_EQ(rc, met && !ignored ? 0 : 1) << "with " << failed << " failing";
+      });
     }
   }
-  recorder_.out_of_memory = false;
+}
+
+// A write is done only when its key closes; reading, listing and deleting
+// have what they came for before.
+TEST_F(RegistryAccess, AFailedCloseFailsAWriteOnly) {
+  ASSERT_EQ(_ProfileRegistryWrite(kHkcu, "C", "v", "1"), 1);
+  recorder_.FailCloses();
+  EXPECT_EQ(_ProfileRegistryWrite(kHkcu, "C", "v", "2"), 0);
+  char buffer[8];
+  uint32_t size = sizeof buffer;
+  EXPECT_EQ(_ProfileRegistryRead(kHkcu, "C", "v", buffer, &size), 1);
+  EXPECT_EQ(_ProfileRegistryEnumValues(kHkcu, "C", buffer, 8), 1);
+  EXPECT_EQ(_ProfileRegistryDeleteValue(kHkcu, "C", "v"), 1);
 }
 
 TEST_F(RegistryAccess, ThroughAStaleRootEveryFunctionFails) {

@@ -284,13 +284,7 @@ TEST(RoseModelFile, OwnSampleInBothLineEnds) {
 // Real model files, read where they are kept; absent on machines without
 // the shared data.
 TEST(RoseModelFile, RealFilesBalance) {
-  // DZV_SHARED_DATA_DIR in the environment names the data elsewhere, for
-  // a checkout that does not sit beside it.
-  const char* env = std::getenv("DZV_SHARED_DATA_DIR");
-  const std::filesystem::path dir =
-      std::filesystem::path(
-          env != nullptr && *env != '\0' ? env : DZV_SHARED_DATA_DIR) /
-      "rose";
+  const std::filesystem::path dir = dzv::testing::SharedDataDir() / "rose";
   std::error_code ec;
   if (!std::filesystem::is_directory(dir, ec))
     GTEST_SKIP() << "no model files in " << dir;

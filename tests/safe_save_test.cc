@@ -34,9 +34,6 @@ using platform::Files;
 using platform::FileStatus;
 using platform::ScopedService;
 
-using WriteFn = int32_t (*)(int32_t, const char*);
-const WriteFn kWriters[] = {&DictionarySave, &DictionaryExport};
-
 // Another user, and one more that exists only as a number.
 constexpr uid_t kStranger = 65533;
 
@@ -98,7 +95,7 @@ TEST(SafeSave, TheTemporaryIsTheOwnersAloneWhileItIsWritten) {
   Dict d(Items{{"k", std::string(100000, 'v')}});
   TempDir dir;
   const mode_t old_mask = ::umask(022);
-  for (WriteFn write : kWriters) {
+  for (const Writer& w : kWriters) {
     const std::string secret = dir.File("secret"), fresh = dir.File("fresh");
     WriteFileBytes(secret, "old");
     ASSERT_EQ(::chmod(secret.c_str(), 0640), 0);
@@ -106,8 +103,8 @@ TEST(SafeSave, TheTemporaryIsTheOwnersAloneWhileItIsWritten) {
     TemporaryWatch watch;
     {
       ScopedService<Files> use(&watch);
-      EXPECT_EQ(write(d.h(), secret.c_str()), 1);
-      EXPECT_EQ(write(d.h(), fresh.c_str()), 1);
+      EXPECT_EQ(w.write(d.h(), secret.c_str()), 1);
+      EXPECT_EQ(w.write(d.h(), fresh.c_str()), 1);
     }
     ASSERT_GE(watch.modes.size(), 4u);
     for (mode_t mode : watch.modes) EXPECT_EQ(mode, 0600u);
@@ -148,9 +145,9 @@ TEST(SafeSave, ALinkAnotherUserPlantedInASharedDirectoryIsNotFollowed) {
     // A second hop: the saver's own link to the planted one.
     ASSERT_EQ(::symlink(link.c_str(), top.File("mine").c_str()), 0);
     for (const std::string& path : {link, top.File("mine")}) {
-      for (WriteFn write : kWriters) {
+      for (const Writer& w : kWriters) {
         WriteFileBytes(victim, "precious");
-        EXPECT_EQ(write(d.h(), path.c_str()), c.followed ? 1 : 0) << path;
+        EXPECT_EQ(w.write(d.h(), path.c_str()), c.followed ? 1 : 0) << path;
         if (!c.followed) {
           EXPECT_EQ(ReadFileBytes(victim), "precious");
         }
@@ -228,8 +225,8 @@ TEST(SafeSave, AFileKeepsItsGroupAttributesAndAccessList) {
   const struct stat before = LstatOf(path);
   const auto attributes = Attributes(path);
   Dict d(Items{{"k", "v"}});
-  for (WriteFn write : kWriters) {
-    ASSERT_EQ(write(d.h(), path.c_str()), 1);
+  for (const Writer& w : kWriters) {
+    ASSERT_EQ(w.write(d.h(), path.c_str()), 1);
     const struct stat after = LstatOf(path);
     EXPECT_EQ(after.st_uid, before.st_uid);
     EXPECT_EQ(after.st_gid, before.st_gid);
@@ -297,9 +294,9 @@ TEST(SafeSave, FilesThatCannotBeReplacedAsTheyAreAreWrittenInPlace) {
     ASSERT_EQ(::chown(path.c_str(), c.file_owner, c.file_group), 0);
     ASSERT_EQ(::chmod(path.c_str(), c.file_mode), 0);
     const struct stat before = LstatOf(path);
-    for (WriteFn write : kWriters) {
+    for (const Writer& w : kWriters) {
       const int status =
-          RunAsUser(me, my_group, [&] { return write(d.h(), path.c_str()) == 1 ? 1 : 0; });
+          RunAsUser(me, my_group, [&] { return w.write(d.h(), path.c_str()) == 1 ? 1 : 0; });
       if (status == 126) GTEST_SKIP() << "cannot become nobody here";
       EXPECT_EQ(status, c.written ? 1 : 0);
       const struct stat after = LstatOf(path);

@@ -9,10 +9,13 @@
 #include <utility>
 #include <vector>
 
+#include "test_util.h"
+
 namespace dzv::dict {
 namespace {
 
-using Items = std::vector<std::pair<std::string, std::string>>;
+using testing::Items;
+using testing::ItemsOf;
 
 // Unless a test says otherwise, maps use a code page without lead bytes.
 const text::LeadByteTable kSingleByte;
@@ -20,12 +23,6 @@ const text::LeadByteTable kSingleByte;
 CMapStringToString& Dictionary(CMapStringToString& m) {
   m.SetBucketCount(4000, true);
   return m;
-}
-
-Items Enumerate(const CMapStringToString& m) {
-  Items out;
-  m.ForEach([&](std::string_view k, std::string_view v) { out.emplace_back(k, v); });
-  return out;
 }
 
 TEST(KeyHash, BucketsOfKnownKeys) {
@@ -49,12 +46,12 @@ TEST(StringMapOrder, NewestFirstWithinBucketAndReplaceKeepsPlace) {
   m.Set("vj", "1");
   m.Set("gqh", "2");
   m.Set("a", "3");
-  EXPECT_EQ(Enumerate(m), (Items{{"gqh", "2"}, {"vj", "1"}, {"a", "3"}}));
+  EXPECT_EQ(ItemsOf(m), (Items{{"gqh", "2"}, {"vj", "1"}, {"a", "3"}}));
   m.Set("vj", "changed");
   EXPECT_EQ(m.Count(), 3);
-  EXPECT_EQ(Enumerate(m), (Items{{"gqh", "2"}, {"vj", "changed"}, {"a", "3"}}));
+  EXPECT_EQ(ItemsOf(m), (Items{{"gqh", "2"}, {"vj", "changed"}, {"a", "3"}}));
   m.Set("", nullptr);
-  EXPECT_EQ(Enumerate(m).front(), (std::pair<std::string, std::string>{"", ""}));
+  EXPECT_EQ(ItemsOf(m).front(), (std::pair<std::string, std::string>{"", ""}));
 }
 
 TEST(StringMap, RemovingEverythingThenInsertingAgain) {
@@ -68,7 +65,7 @@ TEST(StringMap, RemovingEverythingThenInsertingAgain) {
   EXPECT_EQ(m.Start().IsEnd(), true);
   m.Set("abc", "again");
   EXPECT_EQ(m.BucketOf("abc"), 966u);
-  EXPECT_EQ(Enumerate(m), (Items{{"abc", "again"}}));
+  EXPECT_EQ(ItemsOf(m), (Items{{"abc", "again"}}));
 }
 
 TEST(StringMap, FindLeavesOutputAloneWhenAbsent) {
@@ -240,10 +237,10 @@ TEST(StringMapOrder, RandomOperationsMatchTheModel) {
         model.Clear();
       }
       if (op % 500 == 0) {
-        ASSERT_EQ(Enumerate(m), model.Enumerate()) << "op " << op;
+        ASSERT_EQ(ItemsOf(m), model.Enumerate()) << "op " << op;
       }
     }
-    ASSERT_EQ(Enumerate(m), model.Enumerate());
+    ASSERT_EQ(ItemsOf(m), model.Enumerate());
     ASSERT_EQ(m.size(), model.Enumerate().size());
   }
 }
@@ -277,9 +274,7 @@ std::string KeySharingBucketWithLeadByteSuffix() {
 }
 
 TEST(StringMapCodePage, LoneTrailingLeadByteComparesEqualInSameBucket) {
-  text::LeadByteTable cp932;
-  cp932.SetRange(0x81, 0x9F);
-  cp932.SetRange(0xE0, 0xFC);
+  const text::LeadByteTable cp932 = testing::Cp932();
   CMapStringToString m(&cp932);
   Dictionary(m);
   const std::string k = KeySharingBucketWithLeadByteSuffix();
@@ -290,7 +285,7 @@ TEST(StringMapCodePage, LoneTrailingLeadByteComparesEqualInSameBucket) {
   EXPECT_EQ(m.FindValue(k_lead)->view(), "plain");
   m.Set(k_lead, "replaced");  // replaces, does not insert
   EXPECT_EQ(m.Count(), 1);
-  EXPECT_EQ(Enumerate(m), (Items{{k, "replaced"}}));
+  EXPECT_EQ(ItemsOf(m), (Items{{k, "replaced"}}));
   EXPECT_TRUE(m.Remove(k_lead));
   EXPECT_EQ(m.Count(), 0);
 

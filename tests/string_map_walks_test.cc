@@ -8,17 +8,13 @@
 #include <vector>
 
 #include "dictionary/string_map.h"
+#include "test_util.h"
 
 namespace dzv::dict {
 namespace {
 
-using Items = std::vector<std::pair<std::string, std::string>>;
-
-Items Walk(const CMapStringToString& m) {
-  Items out;
-  m.ForEach([&](std::string_view k, std::string_view v) { out.emplace_back(k, v); });
-  return out;
-}
+using testing::Items;
+using testing::ItemsOf;
 
 TEST(StringMapWalks, ReadAheadFollowsTheEnumerationOrder) {
   CMapStringToString m;
@@ -31,7 +27,7 @@ TEST(StringMapWalks, ReadAheadFollowsTheEnumerationOrder) {
   Items ahead, unordered;
   m.ForEachReadAhead([&](std::string_view k, std::string_view v) { ahead.emplace_back(k, v); });
   m.ForEachUnordered([&](std::string_view k, std::string_view v) { unordered.emplace_back(k, v); });
-  const Items expected = Walk(m);
+  const Items expected = ItemsOf(m);
   ASSERT_EQ(expected.size(), 25000u);
   EXPECT_TRUE(ahead == expected);
   std::sort(unordered.begin(), unordered.end());

@@ -1,96 +1,39 @@
+// The helpers of test_util.h that need nothing of the system's own.
 #include "test_util.h"
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <grp.h>
-#include <gtest/gtest.h>
-#include <spawn.h>
-#include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <vector>
 
-extern char** environ;
+#include "library/process.h"
 
 namespace dzv::testing {
 
-namespace {
-constexpr const char kChildMarker[] = "DZV_TEST_CHILD";
+Items ItemsOf(const dict::CMapStringToString& map) {
+  Items out;
+  map.ForEach([&](std::string_view k, std::string_view v) { out.emplace_back(k, v); });
+  return out;
 }
 
-bool InChildProcess(std::initializer_list<const char*> environment) {
-  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  const std::string name = std::string(info->test_suite_name()) + "." + info->name();
-  const char* marker = std::getenv(kChildMarker);
-  if (marker != nullptr && name == marker) return true;
-
-  std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    std::string entry = *e;
-    bool replaced = entry.rfind(std::string(kChildMarker) + "=", 0) == 0;
-    for (const char* add : environment) {
-      std::string var(add, std::string(add).find('=') + 1);
-      if (entry.rfind(var, 0) == 0) replaced = true;
-    }
-    if (!replaced) env.push_back(entry);
-  }
-  for (const char* add : environment) env.emplace_back(add);
-  env.push_back(std::string(kChildMarker) + "=" + name);
-
-  std::vector<char*> envp;
-  for (auto& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::string filter = "--gtest_filter=" + name;
-  std::string self = std::filesystem::read_symlink("/proc/self/exe");
-  std::vector<char*> argv = {self.data(), filter.data(), nullptr};
-  pid_t pid;
-  int rc = posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv.data(), envp.data());
-  EXPECT_EQ(rc, 0) << "cannot start the child process";
-  if (rc != 0) return false;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-      << "the test failed in its child process (" << name << ")";
-  return false;
+Items ItemsOf(int32_t h) {
+  const dict::CMapStringToString* map = library::Dictionaries()->Get(h);
+  return map == nullptr ? Items{} : ItemsOf(*map);
 }
 
-int RunAsUser(uid_t uid, gid_t gid, const std::function<int()>& body) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (setgroups(0, nullptr) != 0 || setresgid(gid, gid, gid) != 0 ||
-        setresuid(uid, uid, uid) != 0) {
-      _exit(126);
-    }
-    _exit(body());
-  }
-  int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid) return 127;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 127;
+const dict::CMapStringToString& Dict::map() const { return *library::Dictionaries()->Get(h_); }
+
+platform::LeadByteTable Cp932() {
+  platform::LeadByteTable t;
+  t.SetRange(0x81, 0x9F);
+  t.SetRange(0xE0, 0xFC);
+  return t;
 }
 
-bool WithLibrarySearchPath(const std::string& dir) {
-  const std::string setting = "LD_LIBRARY_PATH=" + dir;
-  return InChildProcess({setting.c_str()});
-}
-
-TempDir::TempDir() {
-  std::string templ = (std::filesystem::temp_directory_path() / "dzv-test-XXXXXX").string();
-  char* made = mkdtemp(templ.data());
-  if (made == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = made;
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ec);
-  std::filesystem::remove_all(path_, ec);
+std::filesystem::path SharedDataDir() {
+  const char* elsewhere = std::getenv("DZV_SHARED_DATA_DIR");
+  return elsewhere != nullptr && *elsewhere != '\0' ? elsewhere : DZV_SHARED_DATA_DIR;
 }
 
 std::string ReadFileBytes(const std::string& path) {
@@ -112,46 +55,11 @@ bool FileExists(const std::string& path) {
 
 std::set<std::string> Listing(const std::string& dir) {
   std::set<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      const std::string name = e->d_name;
-      if (name != "." && name != "..") names.insert(name);
-    }
-    closedir(d);
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    names.insert(entry.path().filename().string());
   }
   return names;
-}
-
-SqliteLockHolder::SqliteLockHolder(const std::string& path, const std::string& sql) {
-  int ready[2], release[2];
-  if (pipe2(ready, O_CLOEXEC) != 0 || pipe2(release, O_CLOEXEC) != 0) return;
-  pid_ = fork();
-  if (pid_ == 0) {
-    close(ready[0]);
-    close(release[1]);
-    sqlite3* db = nullptr;
-    char answer = 'E';
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
-        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) {
-      answer = 'R';
-    }
-    if (write(ready[1], &answer, 1) != 1) _exit(1);
-    char byte;
-    while (read(release[0], &byte, 1) > 0) {
-    }
-    _exit(0);  // the locks go with the process
-  }
-  close(ready[1]);
-  close(release[0]);
-  release_ = release[1];
-  char answer = 0;
-  holding_ = read(ready[0], &answer, 1) == 1 && answer == 'R';
-  close(ready[0]);
-}
-
-SqliteLockHolder::~SqliteLockHolder() {
-  if (release_ >= 0) close(release_);
-  if (pid_ > 0) waitpid(pid_, nullptr, 0);
 }
 
 bool PutClipboardData(platform::Clipboard& c, uint32_t format, std::string_view bytes) {

@@ -2,18 +2,67 @@
 #ifndef DZV_TESTS_TEST_UTIL_H_
 #define DZV_TESTS_TEST_UTIL_H_
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <initializer_list>
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
+#include "dictionary/string_map.h"
+#include "duduzuvez210.h"
 #include "platform/clipboard.h"
+#include "platform/code_page.h"
 
 namespace dzv::testing {
+
+// Items as (key, value) pairs, in the order a test states or reads them.
+using Items = std::vector<std::pair<std::string, std::string>>;
+
+// Every item of `map`, in its enumeration order.
+Items ItemsOf(const dict::CMapStringToString& map);
+// Every item of the dictionary `h`, in its enumeration order (without
+// touching its shared enumeration position); empty for an invalid handle.
+Items ItemsOf(int32_t h);
+
+// A dictionary created for one test and freed after it.
+class Dict {
+ public:
+  Dict() : h_(DictionaryNew("TEST")) {}
+  explicit Dict(const Items& items) : Dict() {
+    for (const auto& [k, v] : items) Add(k, v);
+  }
+  ~Dict() { DictionaryFree(h_); }
+  Dict(const Dict&) = delete;
+  Dict& operator=(const Dict&) = delete;
+
+  int32_t h() const { return h_; }
+  void Add(const std::string& k, const std::string& v) {
+    ASSERT_EQ(DictionaryItemAdd(h_, k.c_str(), v.c_str()), 1);
+  }
+  const dict::CMapStringToString& map() const;
+  // Every item, in enumeration order.
+  Items items() const { return ItemsOf(map()); }
+
+ private:
+  int32_t h_;
+};
+
+// The lead bytes of code page 932 (Shift JIS), written out here rather than
+// taken from the library: 0x81 to 0x9F and 0xE0 to 0xFC.
+platform::LeadByteTable Cp932();
+
+// The folder of the data shared with other projects (real model files and
+// the like): the environment's DZV_SHARED_DATA_DIR when set and not empty,
+// else the one beside the checkout. It may not exist; tests that need it
+// skip then.
+std::filesystem::path SharedDataDir();
 
 // Runs the current test again in a fresh process of this binary, with the
 // given environment settings ("NAME=value") added, so that the library's

@@ -74,7 +74,8 @@ TEST(TextPack, OrderMatchesPlainByteComparison) {
 }
 
 // Lines that share ever longer beginnings: the sort must look past any
-// depth it examines byte by byte.
+// depth it examines byte by byte, and a line that ends sorts before the
+// lines it begins.
 TEST(TextPack, LongSharedBeginningsSortByteWise) {
   Dict d;
   std::vector<std::string> lines;
@@ -83,6 +84,10 @@ TEST(TextPack, LongSharedBeginningsSortByteWise) {
     const std::string value = i % 3 == 0 ? "" : std::string(static_cast<size_t>(i % 7), 'a');
     d.Add(key, value);
     lines.push_back(key + "=" + value);
+    if (i % 3 == 0) {  // "aaa=" and "aaa==b"
+      d.Add(key + "=", "b");
+      lines.push_back(key + "==b");
+    }
   }
   std::sort(lines.begin(), lines.end());
   std::string expected;

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "duduzuvez210.h"
-#include "oom/failing_allocator.h"
+#include "fault/alloc.h"
 #include "oom/oom_state.h"
 
 namespace dzv::testing {

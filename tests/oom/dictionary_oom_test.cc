@@ -6,7 +6,7 @@
 #include <string>
 
 #include "duduzuvez210.h"
-#include "oom/failing_allocator.h"
+#include "fault/alloc.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "dictionary_files_util.h"
 #include "duduzuvez210.h"
-#include "oom/failing_allocator.h"
+#include "fault/alloc.h"
 #include "oom/oom_state.h"
 #include "test_util.h"
 
@@ -77,12 +77,7 @@ TEST_F(FilesOom, WritersKeepTheOldFileAndLeaveNoTemporary) {
   Dict d;
   for (const auto& [k, v] : Sample(300)) d.Add(k, v);
   const State items = StateOf(d.h());
-  struct Writer {
-    const char* name;
-    int32_t(DZV_CALL* write)(int32_t, const char*);
-  };
-  for (const Writer& w : {Writer{"DictionarySave", &DictionarySave},
-                          Writer{"DictionaryExport", &DictionaryExport}}) {
+  for (const Writer& w : kWriters) {
     for (bool exists : {true, false}) {
       SCOPED_TRACE(std::string(w.name) + (exists ? " over a file" : " to a new file"));
       TempDir dir;

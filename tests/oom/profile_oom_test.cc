@@ -10,8 +10,8 @@
 
 #include "dictionary/string_map.h"
 #include "duduzuvez210.h"
+#include "fault/alloc.h"
 #include "library/process.h"
-#include "oom/failing_allocator.h"
 
 namespace {
 
@@ -20,14 +20,12 @@ namespace {
 // was injected.
 template <class Op, class Check>
 void ForEachFailurePoint(Op op, Check check) {
-  for (int64_t n = 1;; ++n) {
-    SCOPED_TRACE("allocation " + std::to_string(n) + " fails");
+  dzv::testing::ForEachFault([&](int64_t n, bool& met) {
     dzv::testing::FailNthAllocation(n);
     const auto result = op();
-    const bool injected = dzv::testing::Disarm();
-    check(result, injected);
-    if (!injected || ::testing::Test::HasFatalFailure()) return;
-  }
+    met = dzv::testing::Disarm();
+    check(result, met);
+  });
 }
 
 int32_t NextHandle() {
@@ -43,11 +41,9 @@ const std::string S(1, '\x1F');
 void Fill(int32_t h, const char* tag) {
   for (int i = 0; i < 40; ++i) {
     const std::string n = std::to_string(i);
-    DictionaryItemAdd(h, ("p." + n).c_str(),
-                      (std::string(30, 'v') + tag).c_str());
+    DictionaryItemAdd(h, ("p." + n).c_str(), (std::string(30, 'v') + tag).c_str());
   }
-  DictionaryItemAdd(h, "p.QueryList",
-                    (std::string(tag) + S + "shared" + S).c_str());
+  DictionaryItemAdd(h, "p.QueryList", (std::string(tag) + S + "shared" + S).c_str());
 }
 
 TEST(ProfileOom, MergeSucceedsOrLeavesNoDictionary) {

@@ -144,33 +144,4 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-bool FileExists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::set<std::string> Listing(const std::string& dir) {
-  std::set<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::string name = found.cFileName;
-    if (name != "." && name != "..") names.insert(name);
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
-  return names;
-}
-
 }  // namespace dzv::testing

@@ -1,6 +1,6 @@
-#include "oom/failing_allocator.h"
+#include "fault/alloc.h"
 
-#include <cstddef>
+#include <atomic>
 #include <cstdlib>
 #include <new>
 #if defined(_WIN32)
@@ -10,22 +10,22 @@
 namespace dzv::testing {
 namespace {
 
-// Plain globals: the allocator runs before and after everything else.
-int64_t countdown = 0;  // 0: disarmed
-bool failed = false;
-int64_t live = 0;
-
-bool ShouldFail() {
-  if (countdown == 0) return false;
-  if (--countdown == 0) {
-    failed = true;
-    return true;
-  }
-  return false;
-}
+// Plain globals, constant-initialised: the allocator runs before and after
+// everything else.
+std::atomic<int64_t> allocations{0};
+std::atomic<int64_t> live{0};
+std::atomic<size_t> largest_request{0};
+std::atomic<int64_t> fail_at{-1};  // the value of `allocations` that fails; -1: none
+std::atomic<bool> failure_met{false};
 
 void* Allocate(std::size_t size, std::size_t alignment, bool nothrow) {
-  if (ShouldFail()) {
+  const int64_t number = allocations.fetch_add(1, std::memory_order_relaxed) + 1;
+  size_t seen = largest_request.load(std::memory_order_relaxed);
+  while (size > seen &&
+         !largest_request.compare_exchange_weak(seen, size, std::memory_order_relaxed)) {
+  }
+  if (number == fail_at.load(std::memory_order_relaxed)) {
+    failure_met.store(true, std::memory_order_relaxed);
     if (nothrow) return nullptr;
     throw std::bad_alloc();
   }
@@ -44,13 +44,13 @@ void* Allocate(std::size_t size, std::size_t alignment, bool nothrow) {
     if (nothrow) return nullptr;
     throw std::bad_alloc();
   }
-  ++live;
+  live.fetch_add(1, std::memory_order_relaxed);
   return p;
 }
 
 void Release(void* p) {
   if (p == nullptr) return;
-  --live;
+  live.fetch_sub(1, std::memory_order_relaxed);
 #if defined(_WIN32)
   _aligned_free(p);
 #else
@@ -61,22 +61,29 @@ void Release(void* p) {
 }  // namespace
 
 void FailNthAllocation(int64_t n) {
-  failed = false;
-  countdown = n;
+  failure_met = false;
+  fail_at = allocations + n;
 }
 
 bool Disarm() {
-  countdown = 0;
-  return failed;
+  fail_at = -1;
+  return failure_met;
 }
 
 int64_t LiveAllocations() { return live; }
+
+AllocationWatch::AllocationWatch() : start_(allocations) { largest_request = 0; }
+AllocationWatch::~AllocationWatch() { Disarm(); }
+int64_t AllocationWatch::count() const { return allocations - start_; }
+size_t AllocationWatch::largest() const { return largest_request; }
+bool AllocationWatch::failed() const { return failure_met; }
 
 }  // namespace dzv::testing
 
 using dzv::testing::Allocate;
 using dzv::testing::Release;
 
+// The replaceable global allocation functions, all routed through Allocate.
 void* operator new(std::size_t n) { return Allocate(n, 0, false); }
 void* operator new[](std::size_t n) { return Allocate(n, 0, false); }
 void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n, 0, true); }
