@@ -1,4 +1,5 @@
-// A file service for tests that forwards to the real one and fails the calls
+// A file service for tests that forwards to the one in use when it is made
+// (the real one, or one in memory) and fails the calls
 // a test chooses: the n-th call of any kind, or every call of one kind.
 // An injected write failure first writes half the bytes (a disk that fills
 // up part-way); reads can be cut short as if the file ended early. It also
@@ -36,7 +37,7 @@ class FaultyFiles final : public platform::FilesWrapper {
  public:
   using FileStatus = platform::FileStatus;
 
-  FaultyFiles() : FilesWrapper(&platform::Files::Default()) {}
+  FaultyFiles() : FilesWrapper(&platform::Files::Current()) {}
 
   // Fails the n-th call counted from now (1 is the next), whatever its kind.
   void FailNth(int n, FileStatus status = FileStatus::kError) {

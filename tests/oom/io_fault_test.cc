@@ -14,6 +14,7 @@
 #include "dictionary_files_util.h"
 #include "duduzuvez210.h"
 #include "fault_files.h"
+#include "memory_dir.h"
 #include "oom/failing_allocator.h"
 #include "oom/oom_state.h"
 #include "platform/files.h"
@@ -30,7 +31,8 @@ const Stores& Large() {
   static const Stores* items = [] {
     auto* s = new Stores;
     for (int i = 0; i < 600; ++i) {
-      s->emplace_back("key" + std::to_string(i), std::string(4000, static_cast<char>('a' + i % 26)));
+      s->emplace_back("key" + std::to_string(i),
+                      std::string(4000, static_cast<char>('a' + i % 26)));
     }
     return s;
   }();
@@ -116,10 +118,11 @@ TEST_F(IoFault, WritersKeepTheOldFileWhicheverCallFails) {
 // DictionaryImport, which reads the whole file before it adds anything,
 // adds nothing.
 TEST_F(IoFault, ReadersFailCleanlyWhicheverCallFails) {
-  const std::string archive = dir_.File("a.dic"), text = dir_.File("a.txt");
+  MemoryDir dir;
+  const std::string archive = dir.File("a.dic"), text = dir.File("a.txt");
   ASSERT_EQ(DictionarySave(source_.h(), archive.c_str()), 1);
   ASSERT_EQ(DictionaryExport(source_.h(), text.c_str()), 1);
-  const std::string archive_bytes = ReadFileBytes(archive), text_bytes = ReadFileBytes(text);
+  const std::string archive_bytes = dir.Read(archive), text_bytes = dir.Read(text);
   Stores in_file_order;
   for (const auto& item : source_.items()) in_file_order.emplace_back(item);
   const State before = {{"held", "before"}};
@@ -166,8 +169,8 @@ TEST_F(IoFault, ReadersFailCleanlyWhicheverCallFails) {
     std::printf("[ io faults ] %s: %d failing runs\n", open ? "DictionaryOpen" : "DictionaryImport",
                 failures);
   }
-  EXPECT_EQ(ReadFileBytes(archive), archive_bytes);
-  EXPECT_EQ(ReadFileBytes(text), text_bytes);
+  EXPECT_EQ(dir.Read(archive), archive_bytes);
+  EXPECT_EQ(dir.Read(text), text_bytes);
 }
 
 }  // namespace
