@@ -265,6 +265,13 @@ TEST(InMemoryFiles, AFullDiskTakesWhatFitsAndFreedBytesCountNoMore) {
   WriteFileBytes(files, "/b", "abcde");
   EXPECT_EQ(files.Rename("/b", "/a"), FileStatus::kOk);
   EXPECT_EQ(files.stored(), 5u);
+  // A write past the longest file there can be fails; nothing throws.
+  InMemoryFiles unlimited;
+  std::unique_ptr<File> far;
+  ASSERT_EQ(unlimited.CreateForWriting("/far", &far), FileStatus::kOk);
+  EXPECT_EQ(far->Seek(UINT64_MAX - 1), FileStatus::kOk);
+  EXPECT_EQ(far->Write("z", 1), FileStatus::kError);
+  EXPECT_EQ(unlimited.stored(), 0u);
 }
 
 TEST(InMemoryFiles, PermissionBitsAndDevices) {

@@ -172,6 +172,7 @@ class MemoryFile final : public File {
       const size_t taken =
           end <= position_ ? 0 : static_cast<size_t>(std::min<uint64_t>(n, end - position_));
       if (taken != 0) {
+        if (position_ + taken > bytes.max_size()) return FileStatus::kError;
         const size_t old_size = bytes.size();
         if (position_ + taken > old_size) bytes.resize(static_cast<size_t>(position_ + taken));
         std::memcpy(bytes.data() + position_, buffer, taken);
