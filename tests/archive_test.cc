@@ -12,6 +12,7 @@
 #include "duduzuvez210.h"
 #include "fault/alloc.h"
 #include "fault/files.h"
+#include "memory_dir.h"
 #include "platform/files.h"
 #include "test_util.h"
 
@@ -19,17 +20,17 @@ namespace dzv::testing {
 namespace {
 
 std::string Saved(const Dict& d) {
-  TempDir dir;
+  MemoryDir dir;
   const std::string path = dir.File("a.dic");
   EXPECT_EQ(DictionarySave(d.h(), path.c_str()), 1);
-  return ReadFileBytes(path);
+  return dir.Read(path);
 }
 
 // Opens `bytes` as an archive file into `d`; returns DictionaryOpen's result.
 int32_t OpenBytes(const Dict& d, const std::string& bytes) {
-  TempDir dir;
+  MemoryDir dir;
   const std::string path = dir.File("in.dic");
-  WriteFileBytes(path, bytes);
+  dir.Write(path, bytes);
   return DictionaryOpen(d.h(), path.c_str());
 }
 
@@ -87,39 +88,39 @@ TEST(ArchiveSave, CountPrefixBoundaries) {
 
 TEST(ArchiveSave, ReopeningReversesEachBucketAndSavesTheSamePairs) {
   Dict d(Items{{"vj", "1"}, {"gqh", "2"}, {"a", "3"}, {"abc", "4"}});
-  TempDir dir;
+  MemoryDir dir;
   const std::string first = dir.File("first.dic"), second = dir.File("second.dic");
   ASSERT_EQ(DictionarySave(d.h(), first.c_str()), 1);
   Dict back;
   ASSERT_EQ(DictionaryOpen(back.h(), first.c_str()), 1);
   ASSERT_EQ(DictionarySave(back.h(), second.c_str()), 1);
-  EXPECT_EQ(ReadFileBytes(first), Count(4) + Str("gqh") + Str("2") + Str("vj") + Str("1") +
-                                      Str("a") + Str("3") + Str("abc") + Str("4"));
-  EXPECT_EQ(ReadFileBytes(second), Count(4) + Str("vj") + Str("1") + Str("gqh") + Str("2") +
-                                       Str("a") + Str("3") + Str("abc") + Str("4"));
+  EXPECT_EQ(dir.Read(first), Count(4) + Str("gqh") + Str("2") + Str("vj") + Str("1") + Str("a") +
+                                 Str("3") + Str("abc") + Str("4"));
+  EXPECT_EQ(dir.Read(second), Count(4) + Str("vj") + Str("1") + Str("gqh") + Str("2") + Str("a") +
+                                  Str("3") + Str("abc") + Str("4"));
 }
 
 TEST(ArchiveSave, ReplacesALongerFileWhole) {
-  TempDir dir;
+  MemoryDir dir;
   const std::string path = dir.File("a.dic");
-  WriteFileBytes(path, std::string(5000, 'x'));
+  dir.Write(path, std::string(5000, 'x'));
   Dict d(Items{{"a", "b"}});
   ASSERT_EQ(DictionarySave(d.h(), path.c_str()), 1);
-  EXPECT_EQ(ReadFileBytes(path), std::string("\x01\x00\x01"
-                                             "a\x01"
-                                             "b",
-                                             6));
+  EXPECT_EQ(dir.Read(path), std::string("\x01\x00\x01"
+                                        "a\x01"
+                                        "b",
+                                        6));
 }
 
 TEST(ArchiveSave, InvalidHandleOrPathTouchesNothing) {
-  TempDir dir;
+  MemoryDir dir;
   const std::string path = dir.File("a.dic");
   EXPECT_EQ(DictionarySave(9999, path.c_str()), 0);
-  EXPECT_FALSE(FileExists(path));
-  WriteFileBytes(path, "old");
+  EXPECT_FALSE(dir.Exists(path));
+  dir.Write(path, "old");
   EXPECT_EQ(DictionarySave(0, path.c_str()), 0);
   EXPECT_EQ(DictionaryOpen(-3, path.c_str()), 0);
-  EXPECT_EQ(ReadFileBytes(path), "old");
+  EXPECT_EQ(dir.Read(path), "old");
   Dict d(Items{{"k", "v"}});
   EXPECT_EQ(DictionarySave(d.h(), nullptr), 0);
   EXPECT_EQ(DictionarySave(d.h(), dir.File("missing/a.dic").c_str()), 0);
@@ -131,7 +132,7 @@ TEST(ArchiveOpen, ClearsTheDictionaryFirst) {
   EXPECT_EQ(OpenBytes(d, Count(1) + Str("new") + Str("2")), 1);
   EXPECT_EQ(d.items(), (Items{{"new", "2"}}));
   d.Add("old", "1");
-  TempDir dir;
+  MemoryDir dir;
   EXPECT_EQ(DictionaryOpen(d.h(), dir.File("missing.dic").c_str()), 0);
   EXPECT_EQ(DictionaryItemCount(d.h()), 0);
   d.Add("old", "1");
@@ -241,6 +242,9 @@ TEST(ArchiveOpen, HostileLengthsFailAtOnce) {
   };
   for (bool known_size : {true, false}) {
     for (const std::string& bytes : hostile) {
+      MemoryDir dir;
+      const std::string path = dir.File("in.dic");
+      dir.Write(path, bytes);
       FaultyFiles files;
       if (!known_size) files.FailAlways(FileOp::kSize);  // as for a pipe
       platform::ScopedService<platform::Files> use(&files);
@@ -248,7 +252,7 @@ TEST(ArchiveOpen, HostileLengthsFailAtOnce) {
       size_t largest;
       {
         AllocationWatch watch;
-        EXPECT_EQ(OpenBytes(d, bytes), 0);
+        EXPECT_EQ(DictionaryOpen(d.h(), path.c_str()), 0);
         largest = watch.largest();
       }
       EXPECT_LT(largest, size_t{4} << 20) << "known size: " << known_size;
@@ -267,15 +271,15 @@ TEST(ArchiveReader, SmallBuffersReadTheSamePairs) {
     items.emplace_back("k" + std::to_string(i), std::string(lengths[rng() % 7], 'a' + i % 26));
   }
   Dict d(items);
-  TempDir dir;
+  MemoryDir dir;
   const std::string path = dir.File("a.dic");
   ASSERT_EQ(DictionarySave(d.h(), path.c_str()), 1);
-  WriteFileBytes(path, ReadFileBytes(path) + "\xFF\xFE\xFF\x02" + U16('w') + U16('!'));
+  dir.Write(path, dir.Read(path) + "\xFF\xFE\xFF\x02" + U16('w') + U16('!'));
   for (size_t capacity : {16, 17, 23, 64, 255, 1000, 4096}) {
     dict::CMapStringToString map;
     map.SetBucketCount(4000, true);
     std::unique_ptr<platform::File> file;
-    ASSERT_EQ(platform::Files::Default().OpenForReading(path, &file), platform::FileStatus::kOk);
+    ASSERT_EQ(dir.files().OpenForReading(path, &file), platform::FileStatus::kOk);
     dict::ArchiveReader reader(*file, platform::CodePage::Current(), capacity);
     ASSERT_TRUE(dict::ReadArchive(reader, map)) << capacity;
     Items back = ItemsOf(map);

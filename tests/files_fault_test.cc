@@ -16,6 +16,7 @@
 #include "duduzuvez210.h"
 #include "fault/files.h"
 #include "fault/for_each_fault.h"
+#include "memory_dir.h"
 #include "platform/files.h"
 #include "test_util.h"
 
@@ -37,15 +38,15 @@ struct stat StatOf(const std::string& path) {
 void FailEachCallInTurn(const Writer& w, bool file_exists, FileStatus status) {
   SCOPED_TRACE(std::string(w.name) + (file_exists ? " over a file" : " to a new file"));
   Dict d(Items{{"vj", "1"}, {"gqh", "2"}, {"a", std::string(3000, 'x')}});
-  TempDir dir;
+  MemoryDir dir;
   const std::string path = dir.File("target");
   ASSERT_EQ(w.write(d.h(), path.c_str()), 1);
-  const std::string expected = ReadFileBytes(path);
+  const std::string expected = dir.Read(path);
   const int64_t runs = ForEachFault(
       [&](int64_t n, bool& met) {
-        ::unlink(path.c_str());
-        if (file_exists) WriteFileBytes(path, "the old content");
-        const std::set<std::string> before = Listing(dir.path());
+        dir.files().Remove(path);
+        if (file_exists) dir.Write(path, "the old content");
+        const std::set<std::string> before = dir.Listing();
         FaultyFiles files;
         files.FailNth(static_cast<int>(n), status);
         int32_t result;
@@ -57,13 +58,13 @@ void FailEachCallInTurn(const Writer& w, bool file_exists, FileStatus status) {
         met = files.injected() != FileOp::kNone;
         if (!met) {
           EXPECT_EQ(result, 1);
-          EXPECT_EQ(ReadFileBytes(path), expected);
+          EXPECT_EQ(dir.Read(path), expected);
           return;
         }
         EXPECT_EQ(result, 0) << "failed call kind " << static_cast<int>(files.injected());
-        EXPECT_EQ(Listing(dir.path()), before);
+        EXPECT_EQ(dir.Listing(), before);
         if (file_exists) {
-          EXPECT_EQ(ReadFileBytes(path), "the old content");
+          EXPECT_EQ(dir.Read(path), "the old content");
         }
       },
       100);
@@ -83,16 +84,31 @@ TEST(SafeReplace, EveryFailedCallLeavesTheOldFile) {
 TEST(SafeReplace, FullDiskFailedSyncOrRenameKeepTheOldFile) {
   Dict d(Items{{"k", std::string(5000, 'v')}});
   for (const Writer& w : kWriters) {
-    for (FileOp op : {FileOp::kWrite, FileOp::kSync, FileOp::kClose, FileOp::kRename}) {
-      TempDir dir;
+    for (FileOp op : {FileOp::kNone, FileOp::kSync, FileOp::kClose, FileOp::kRename}) {
+      MemoryDir dir(op == FileOp::kNone ? 1000 : UINT64_MAX);
       const std::string path = dir.File("target");
-      WriteFileBytes(path, "old");
+      dir.Write(path, "old");
       FaultyFiles files;
       files.FailAlways(op, FileStatus::kNoSpace);
       ScopedService<platform::Files> use(&files);
       EXPECT_EQ(w.write(d.h(), path.c_str()), 0) << w.name << " " << static_cast<int>(op);
-      EXPECT_EQ(ReadFileBytes(path), "old");
-      EXPECT_EQ(Listing(dir.path()), std::set<std::string>{"target"});
+      EXPECT_EQ(dir.Read(path), "old");
+      EXPECT_EQ(dir.Listing(), std::set<std::string>{"target"});
+      EXPECT_EQ(dir.files().stored(), 3u);
+    }
+    uint64_t size;
+    {
+      MemoryDir sized;
+      ASSERT_EQ(w.write(d.h(), sized.File("t").c_str()), 1);
+      size = sized.Read(sized.File("t")).size();
+    }
+    for (uint64_t room : {size - 1, size}) {
+      MemoryDir dir(3 + room);
+      const std::string path = dir.File("target");
+      dir.Write(path, "old");
+      EXPECT_EQ(w.write(d.h(), path.c_str()), room == size ? 1 : 0) << w.name << " " << room;
+      EXPECT_EQ(dir.Listing(), std::set<std::string>{"target"});
+      EXPECT_EQ(dir.Read(path).size(), room == size ? size : 3);
     }
   }
 }
@@ -123,30 +139,31 @@ TEST(SafeReplace, ALinkKeepsPointingAtTheReplacedFile) {
       "a\x01"
       "b",
       6);
-  TempDir dir;
-  ASSERT_EQ(::mkdir(dir.File("real").c_str(), 0755), 0);
+  MemoryDir dir;
+  platform::InMemoryFiles& files = dir.files();
+  ASSERT_EQ(files.MakeDirectory(dir.File("real")), FileStatus::kOk);
   const std::string real = dir.File("real/file");
-  WriteFileBytes(real, "old");
+  dir.Write(real, "old");
   // link2 -> link1 -> real/file, the second one relative.
-  ASSERT_EQ(::symlink("real/file", dir.File("link1").c_str()), 0);
-  ASSERT_EQ(::symlink(dir.File("link1").c_str(), dir.File("link2").c_str()), 0);
+  ASSERT_EQ(files.MakeLink(dir.File("link1"), "real/file"), FileStatus::kOk);
+  ASSERT_EQ(files.MakeLink(dir.File("link2"), dir.File("link1")), FileStatus::kOk);
   EXPECT_EQ(DictionarySave(d.h(), dir.File("link2").c_str()), 1);
-  EXPECT_EQ(ReadFileBytes(real), archive);
-  struct stat st;
-  ASSERT_EQ(::lstat(dir.File("link1").c_str(), &st), 0);
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
-  ASSERT_EQ(::lstat(dir.File("link2").c_str(), &st), 0);
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_EQ(Listing(dir.File("real")), std::set<std::string>{"file"});
+  EXPECT_EQ(dir.Read(real), archive);
+  std::string target;
+  ASSERT_EQ(files.ResolveLink(dir.File("link1"), &target), FileStatus::kOk);
+  EXPECT_EQ(target, dir.File("real/file")) << "still a link";
+  ASSERT_EQ(files.ResolveLink(dir.File("link2"), &target), FileStatus::kOk);
+  EXPECT_EQ(target, dir.File("real/file")) << "still a link";
+  EXPECT_EQ(dir.Listing(dir.File("real")), std::set<std::string>{"file"});
 
   // A link to a file not there yet makes that file.
-  ASSERT_EQ(::symlink("real/new", dir.File("dangling").c_str()), 0);
+  ASSERT_EQ(files.MakeLink(dir.File("dangling"), "real/new"), FileStatus::kOk);
   EXPECT_EQ(DictionaryExport(d.h(), dir.File("dangling").c_str()), 1);
-  EXPECT_EQ(ReadFileBytes(dir.File("real/new")), "a=b\r\n");
+  EXPECT_EQ(dir.Read(dir.File("real/new")), "a=b\r\n");
 
   // A loop of links is not written.
-  ASSERT_EQ(::symlink("loop2", dir.File("loop1").c_str()), 0);
-  ASSERT_EQ(::symlink("loop1", dir.File("loop2").c_str()), 0);
+  ASSERT_EQ(files.MakeLink(dir.File("loop1"), "loop2"), FileStatus::kOk);
+  ASSERT_EQ(files.MakeLink(dir.File("loop2"), "loop1"), FileStatus::kOk);
   EXPECT_EQ(DictionarySave(d.h(), dir.File("loop1").c_str()), 0);
 }
 
@@ -204,28 +221,32 @@ TEST(SafeReplace, WritesInPlaceWhereTheFileCannotBeReplaced) {
 
 TEST(SafeReplace, AFileThatMayNotBeWrittenIsNotReplaced) {
   Dict d(Items{{"a", "b"}});
-  TempDir dir;
+  MemoryDir dir;
   const std::string path = dir.File("target");
-  WriteFileBytes(path, "old");
+  dir.Write(path, "old");
   FaultyFiles files;
   files.ReportReadOnly();
   ScopedService<platform::Files> use(&files);
   EXPECT_EQ(DictionarySave(d.h(), path.c_str()), 0);
   EXPECT_EQ(DictionaryExport(d.h(), path.c_str()), 0);
-  EXPECT_EQ(ReadFileBytes(path), "old");
-  EXPECT_EQ(Listing(dir.path()), std::set<std::string>{"target"});
+  EXPECT_EQ(dir.Read(path), "old");
+  EXPECT_EQ(dir.Listing(), std::set<std::string>{"target"});
 }
 
+// A device takes the bytes, or reports itself full, and stays the device.
 TEST(SafeReplace, DevicesAreWrittenAndNeverReplaced) {
   Dict d(Items{{"a", "b"}});
   for (const Writer& w : kWriters) {
-    if (::access("/dev/null", W_OK) == 0) {
-      EXPECT_EQ(w.write(d.h(), "/dev/null"), 1) << w.name;
-      EXPECT_TRUE(S_ISCHR(StatOf("/dev/null").st_mode));
-    }
-    if (::access("/dev/full", W_OK) == 0) {
-      EXPECT_EQ(w.write(d.h(), "/dev/full"), 0) << w.name;
-      EXPECT_TRUE(S_ISCHR(StatOf("/dev/full").st_mode)) << "still the device";
+    for (bool full : {false, true}) {
+      MemoryDir dir(full ? 0 : UINT64_MAX);
+      const std::string device = dir.File("device");
+      ASSERT_EQ(dir.files().MakeDevice(device), FileStatus::kOk);
+      EXPECT_EQ(w.write(d.h(), device.c_str()), full ? 0 : 1) << w.name;
+      EXPECT_EQ(dir.Read(device).size(), full ? 0u : w.write == &DictionarySave ? 6u : 5u);
+      platform::FileInfo info;
+      ASSERT_EQ(dir.files().Stat(device, &info), FileStatus::kOk);
+      EXPECT_FALSE(info.regular) << "still the device";
+      EXPECT_EQ(dir.Listing(), std::set<std::string>{"device"});
     }
   }
 }
@@ -255,7 +276,7 @@ TEST(SafeReplace, APipeReceivesTheBytes) {
 // keeps the pairs read before the failure; DictionaryImport adds nothing.
 TEST(FileReading, EveryFailedCallIsAFailure) {
   Dict source(Items{{"vj", "1"}, {"gqh", "2"}, {"a", std::string(300, 'x')}});
-  TempDir dir;
+  MemoryDir dir;
   const std::string archive = dir.File("a.dic"), text = dir.File("a.txt");
   ASSERT_EQ(DictionarySave(source.h(), archive.c_str()), 1);
   ASSERT_EQ(DictionaryExport(source.h(), text.c_str()), 1);
@@ -289,7 +310,7 @@ TEST(FileReading, EveryFailedCallIsAFailure) {
 
 TEST(FileReading, ShortReadsAreTruncatedFiles) {
   Dict source(Items{{"vj", "1"}, {"gqh", "2"}});
-  TempDir dir;
+  MemoryDir dir;
   const std::string archive = dir.File("a.dic"), text = dir.File("a.txt");
   ASSERT_EQ(DictionarySave(source.h(), archive.c_str()), 1);
   ASSERT_EQ(DictionaryExport(source.h(), text.c_str()), 1);

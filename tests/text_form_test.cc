@@ -9,7 +9,7 @@
 
 #include "dictionary_files_util.h"
 #include "duduzuvez210.h"
-#include "test_util.h"
+#include "memory_dir.h"
 
 namespace dzv::testing {
 namespace {
@@ -192,26 +192,26 @@ TEST(TextForm, PackThenUnpackGivesTheItemsBack) {
 }
 
 TEST(TextFiles, ExportWritesTheTextWithoutTheZeroByte) {
-  TempDir dir;
+  MemoryDir dir;
   const std::string path = dir.File("a.txt");
-  WriteFileBytes(path, std::string(1000, 'o'));
+  dir.Write(path, std::string(1000, 'o'));
   Dict d(Items{{"b", "2"}, {"a", "1"}});
   EXPECT_EQ(DictionaryExport(d.h(), path.c_str()), 1);
-  EXPECT_EQ(ReadFileBytes(path), "a=1\r\nb=2\r\n");
+  EXPECT_EQ(dir.Read(path), "a=1\r\nb=2\r\n");
   Dict empty;
   EXPECT_EQ(DictionaryExport(empty.h(), path.c_str()), 1);
-  EXPECT_TRUE(FileExists(path));
-  EXPECT_EQ(ReadFileBytes(path), "");
-  WriteFileBytes(path, "old");
+  EXPECT_TRUE(dir.Exists(path));
+  EXPECT_EQ(dir.Read(path), "");
+  dir.Write(path, "old");
   EXPECT_EQ(DictionaryExport(9999, path.c_str()), 0);
-  EXPECT_EQ(ReadFileBytes(path), "old");
+  EXPECT_EQ(dir.Read(path), "old");
   EXPECT_EQ(DictionaryExport(d.h(), nullptr), 0);
 }
 
 TEST(TextFiles, ImportReadsUpToTheFirstZeroByte) {
-  TempDir dir;
+  MemoryDir dir;
   const std::string path = dir.File("a.txt");
-  WriteFileBytes(path, std::string("a=1\r\nb=23\0c=3\r\n", 15));
+  dir.Write(path, std::string("a=1\r\nb=23\0c=3\r\n", 15));
   Dict d(Items{{"keep", "k"}});
   EXPECT_EQ(DictionaryImport(d.h(), path.c_str()), 1);
   // "b=23" is cut by the zero byte: a last line, with nothing dropped.
@@ -220,7 +220,7 @@ TEST(TextFiles, ImportReadsUpToTheFirstZeroByte) {
   EXPECT_EQ(DictionaryImport(9999, path.c_str()), 0);
   EXPECT_EQ(DictionaryImport(d.h(), nullptr), 0);
   EXPECT_EQ(DictionaryImport(d.h(), dir.path().c_str()), 0) << "a directory";
-  WriteFileBytes(path, "");
+  dir.Write(path, "");
   EXPECT_EQ(DictionaryImport(d.h(), path.c_str()), 1);
   EXPECT_EQ(DictionaryItemCount(d.h()), 3);
 }
@@ -228,10 +228,10 @@ TEST(TextFiles, ImportReadsUpToTheFirstZeroByte) {
 TEST(TextFiles, ExportThenImportGivesTheItemsBack) {
   Dict d;
   for (int i = 0; i < 5000; ++i) d.Add("key." + std::to_string(i), std::string(i % 70, 'x'));
-  TempDir dir;
+  MemoryDir dir;
   const std::string path = dir.File("big.txt");
   ASSERT_EQ(DictionaryExport(d.h(), path.c_str()), 1);
-  EXPECT_EQ(ReadFileBytes(path), Packed(d));
+  EXPECT_EQ(dir.Read(path), Packed(d));
   Dict back;
   ASSERT_EQ(DictionaryImport(back.h(), path.c_str()), 1);
   EXPECT_EQ(Sorted(back.items()), Sorted(d.items()));

@@ -1,6 +1,6 @@
-// A file service for tests that forwards to another (the real one unless
-// told otherwise) and fails the calls a test chooses: the n-th call of any
-// kind, or every call of one kind.
+// A file service for tests that forwards to another (by default the one in
+// use when it is made: the real one, or one in memory) and fails the calls a
+// test chooses: the n-th call of any kind, or every call of one kind.
 // An injected write failure first writes half the bytes (a disk that fills
 // up part-way); reads can be cut short as if the file ended early. It also
 // counts the files open through it, so tests can check that none is left.
@@ -37,7 +37,7 @@ class FaultyFiles final : public platform::FilesWrapper {
  public:
   using FileStatus = platform::FileStatus;
 
-  explicit FaultyFiles(platform::Files* target = &platform::Files::Default())
+  explicit FaultyFiles(platform::Files* target = &platform::Files::Current())
       : FilesWrapper(target) {}
 
   // Fails the n-th call counted from now (1 is the next), whatever its kind.

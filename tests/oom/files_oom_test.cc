@@ -13,6 +13,7 @@
 #include "dictionary_files_util.h"
 #include "duduzuvez210.h"
 #include "fault/alloc.h"
+#include "memory_dir.h"
 #include "oom/oom_state.h"
 #include "test_util.h"
 
@@ -128,9 +129,9 @@ TEST_F(FilesOom, OpenKeepsTheWholePairsReadBeforeTheFailure) {
     bytes += Str(k);
     bytes += k == "wide" ? Wide(u"from UTF-16") : Str(v);
   }
-  TempDir dir;
+  MemoryDir dir;
   const std::string path = dir.File("a.dic");
-  WriteFileBytes(path, bytes);
+  dir.Write(path, bytes);
   const Stores prefill = {{"old", "item"}, {"k1", "old value"}};
   int failures = 0;
   const int64_t attempts = ForEachAllocationFailure([&](int64_t n, auto&& run) {
@@ -141,7 +142,7 @@ TEST_F(FilesOom, OpenKeepsTheWholePairsReadBeforeTheFailure) {
     });
   });
   EXPECT_GT(failures, 2);
-  EXPECT_EQ(ReadFileBytes(path), bytes);
+  EXPECT_EQ(dir.Read(path), bytes);
   Report("DictionaryOpen", attempts);
 }
 
@@ -168,9 +169,9 @@ Text SampleText() {
 // line by line: a failure keeps the items of the lines before it.
 TEST_F(FilesOom, UnpackAndImportKeepTheLinesAddedBeforeTheFailure) {
   const Text text = SampleText();
-  TempDir dir;
+  MemoryDir dir;
   const std::string path = dir.File("a.txt");
-  WriteFileBytes(path, text.bytes);
+  dir.Write(path, text.bytes);
   const State before = {{"untouched", "x"}, {"k4", "replaced"}};
   for (bool from_file : {false, true}) {
     const char* name = from_file ? "DictionaryImport" : "DictionaryUnpack";
@@ -189,7 +190,7 @@ TEST_F(FilesOom, UnpackAndImportKeepTheLinesAddedBeforeTheFailure) {
     EXPECT_GT(failures, 2);
     Report(name, attempts);
   }
-  EXPECT_EQ(ReadFileBytes(path), text.bytes);
+  EXPECT_EQ(dir.Read(path), text.bytes);
 }
 
 // DictionaryPack fails before it writes a byte; DictionaryPackSize needs no

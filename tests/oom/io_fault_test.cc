@@ -15,6 +15,7 @@
 #include "duduzuvez210.h"
 #include "fault/alloc.h"
 #include "fault/files.h"
+#include "memory_dir.h"
 #include "oom/oom_state.h"
 #include "platform/files.h"
 #include "test_util.h"
@@ -110,10 +111,11 @@ TEST_F(IoFault, WritersKeepTheOldFileWhicheverCallFails) {
 // DictionaryImport, which reads the whole file before it adds anything,
 // adds nothing.
 TEST_F(IoFault, ReadersFailCleanlyWhicheverCallFails) {
-  const std::string archive = dir_.File("a.dic"), text = dir_.File("a.txt");
+  MemoryDir dir;
+  const std::string archive = dir.File("a.dic"), text = dir.File("a.txt");
   ASSERT_EQ(DictionarySave(source_.h(), archive.c_str()), 1);
   ASSERT_EQ(DictionaryExport(source_.h(), text.c_str()), 1);
-  const std::string archive_bytes = ReadFileBytes(archive), text_bytes = ReadFileBytes(text);
+  const std::string archive_bytes = dir.Read(archive), text_bytes = dir.Read(text);
   Stores in_file_order;
   for (const auto& item : source_.items()) in_file_order.emplace_back(item);
   const State before = {{"held", "before"}};
@@ -160,8 +162,8 @@ TEST_F(IoFault, ReadersFailCleanlyWhicheverCallFails) {
     std::printf("[ io faults ] %s: %d failing runs\n", open ? "DictionaryOpen" : "DictionaryImport",
                 failures);
   }
-  EXPECT_EQ(ReadFileBytes(archive), archive_bytes);
-  EXPECT_EQ(ReadFileBytes(text), text_bytes);
+  EXPECT_EQ(dir.Read(archive), archive_bytes);
+  EXPECT_EQ(dir.Read(text), text_bytes);
 }
 
 }  // namespace
