@@ -58,10 +58,15 @@ TEST_F(WindowsFiles, DriveLettersAndBothSeparators) {
   ASSERT_TRUE(::SetCurrentDirectoryA(dir_.path().c_str()));
   const std::string relative = dir_.path().substr(0, 2) + "rel.dat";
   const int32_t saved_relative = DictionarySave(dict_.h(), relative.c_str());
+  // A bare name in the current folder, made and then replaced.
+  const int32_t saved_bare = DictionarySave(dict_.h(), "bare.dat");
+  const int32_t replaced_bare = DictionarySave(dict_.h(), "bare.dat");
   ::SetCurrentDirectoryA(saved);
   EXPECT_EQ(saved_relative, 1);
   EXPECT_EQ(ReadFileBytes(In("rel.dat")), kArchive);
-  ExpectOnly({"back.dat", "fwd.dat", "text.txt", "rel.dat"});
+  EXPECT_EQ(saved_bare, 1);
+  EXPECT_EQ(replaced_bare, 1);
+  ExpectOnly({"back.dat", "fwd.dat", "text.txt", "rel.dat", "bare.dat"});
 }
 
 TEST_F(WindowsFiles, FileHeldWithoutSharingIsLeftAsItWas) {

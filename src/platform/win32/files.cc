@@ -232,6 +232,19 @@ std::string UniqueSuffix() {
   return out;
 }
 
+// The full path of `path`, or `path` itself when the system cannot tell.
+std::string FullPath(const std::string& path) {
+  std::string full(MAX_PATH, '\0');
+  DWORD n = ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (n >= full.size()) {
+    full.resize(n);
+    n = ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  }
+  if (n == 0 || n >= full.size()) return path;
+  full.resize(n);
+  return full;
+}
+
 class Win32Files final : public Files {
  public:
   FileStatus OpenForReading(const std::string& path, std::unique_ptr<File>* file) override {
@@ -382,9 +395,18 @@ class Win32Files final : public Files {
   FileStatus Rename(const std::string& from, const std::string& to) override {
     if (::GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES) {
       // Not REPLACEFILE_IGNORE_ACL_ERRORS: a file whose access list cannot
-      // be carried over is not replaced, lest it get the folder's.
-      if (::ReplaceFileA(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                         nullptr, nullptr)) {
+      // be carried over is not replaced, lest it get the folder's. Full
+      // paths: some ReplaceFile implementations (Wine's) look for the
+      // folder of a bare file name and find none.
+      std::string full_to, full_from;
+      try {
+        full_to = FullPath(to);
+        full_from = FullPath(from);
+      } catch (const std::bad_alloc&) {
+        return FileStatus::kError;
+      }
+      if (::ReplaceFileA(full_to.c_str(), full_from.c_str(), nullptr,
+                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
         return FileStatus::kOk;
       }
       const DWORD error = ::GetLastError();
