@@ -11,3 +11,13 @@ if(NOT WIN32 AND NOT DZV_SANITIZE)
   set_tests_properties(package.debian_packages_pass_lintian PROPERTIES
     LABELS package PROCESSORS 2 TIMEOUT 1200 SKIP_REGULAR_EXPRESSION "SKIPPED:")
 endif()
+
+# The Windows ZIP package (cmake/package_windows.cmake): what a client's
+# maintainer unpacks, checked by name.
+if(WIN32)
+  add_test(NAME package.windows_zip
+    COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR}
+      -DARCHIVE=${CPACK_PACKAGE_FILE_NAME}.zip
+      -P ${CMAKE_CURRENT_SOURCE_DIR}/package/check_windows_zip.cmake)
+  set_tests_properties(package.windows_zip PROPERTIES LABELS package RUN_SERIAL ON)
+endif()
