@@ -13,6 +13,9 @@ function(dzv_add_fake_library target source file_name variant)
     LIBRARY_OUTPUT_DIRECTORY ${DZV_FAKES_DIR}/${variant}
     C_VISIBILITY_PRESET default)
   target_compile_definitions(${target} PRIVATE ${ARGN})
+  if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_link_options(${target} PRIVATE -Wl,--kill-at)
+  endif()
   add_dependencies(dzv_tests ${target})
 endfunction()
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "duduzuvez210.h"
 #include "platform/loader.h"
 #include "test_util.h"
 
@@ -30,7 +31,7 @@ class LoaderContract : public ::testing::TestWithParam<LoaderBackend> {
  protected:
   // _RetrievePrivateData of the stand-in `library`, called; -1 when missing.
   int32_t CallRetrieve(Library* library) {
-    using Fn = int32_t (*)(int32_t, int32_t);
+    using Fn = int32_t(DZV_CALL*)(int32_t, int32_t);
     Fn fn = reinterpret_cast<Fn>(loader_.FindSymbol(library, "_RetrievePrivateData"));
     return fn != nullptr ? fn(1, 2) : -1;
   }

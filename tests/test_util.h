@@ -23,12 +23,14 @@ namespace dzv::testing {
 //   }
 bool InChildProcess(std::initializer_list<const char*> environment);
 
+#if !defined(_WIN32)
 // Runs `body` in a forked child process as the user `uid` with the group
 // `gid` and no other groups, and returns the child's exit status: what
 // `body` returned (keep it within 0..125), 126 when the process could not
 // become that user (it is not root), 127 when the child died. `body` reports
 // through its result, not through test assertions.
 int RunAsUser(uid_t uid, gid_t gid, const std::function<int()>& body);
+#endif
 
 // InChildProcess with the platform's library search path set to `dir` alone,
 // so that a library named without a directory is looked for there.
@@ -56,6 +58,7 @@ bool FileExists(const std::string& path);
 // read.
 std::set<std::string> Listing(const std::string& dir);
 
+#if !defined(_WIN32)
 // Another process with its own SQLite connection to the database at path,
 // which runs sql and then holds whatever locks that left it until the object
 // is destroyed.
@@ -76,6 +79,7 @@ class SqliteLockHolder {
   int release_ = -1;
   bool holding_ = false;
 };
+#endif
 
 }  // namespace dzv::testing
 

@@ -7,7 +7,15 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-int32_t _LsaAvailable(void) { abort(); }
+/* The real library's functions are __stdcall on Windows, exported under
+ * their plain names (the build links this one with --kill-at). */
+#if defined(_WIN32)
+#define FAKE_CALL __stdcall
+#else
+#define FAKE_CALL
+#endif
+
+int32_t FAKE_CALL _LsaAvailable(void) { abort(); }
 
 #ifndef DZV_FAKE_LSA_ONLY
 static int32_t Record(const char* name, int32_t first, int32_t second, int32_t result) {
@@ -20,11 +28,11 @@ static int32_t Record(const char* name, int32_t first, int32_t second, int32_t r
   return result;
 }
 
-int32_t _StorePrivateData(int32_t first, int32_t second) {
+int32_t FAKE_CALL _StorePrivateData(int32_t first, int32_t second) {
   return Record("_StorePrivateData", first, second, -5);
 }
 
-int32_t _RetrievePrivateData(int32_t first, int32_t second) {
+int32_t FAKE_CALL _RetrievePrivateData(int32_t first, int32_t second) {
   return Record("_RetrievePrivateData", first, second, 7);
 }
 #endif

@@ -1,6 +1,8 @@
 // Linux backend of the code page service: the ANSI code page comes from the
 // locale environment, read without setlocale; other code pages are described
 // through glibc's iconv.
+#include "platform/code_page.h"
+
 #include <errno.h>
 #include <iconv.h>
 
@@ -9,8 +11,8 @@
 #include <new>
 #include <string>
 
-#include "platform/code_page.h"
 #include "platform/linux/code_page.h"
+#include "platform/utf8.h"
 
 namespace dzv::platform {
 namespace {
@@ -27,8 +29,7 @@ std::string NormalizeCodeset(std::string_view codeset) {
 
 // Parses the digits after `prefix`; 0 when `name` is not prefix + digits.
 uint32_t NumberAfter(const std::string& name, std::string_view prefix) {
-  if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
-    return 0;
+  if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return 0;
   uint32_t n = 0;
   for (size_t i = prefix.size(); i < name.size(); ++i) {
     if (!std::isdigit(static_cast<unsigned char>(name[i])) || n > 100000) return 0;
@@ -43,72 +44,14 @@ struct NamedCodePage {
 };
 
 constexpr NamedCodePage kNamedCodePages[] = {
-    {"SJIS", 932},       {"SHIFTJIS", 932},   {"CP932", 932},
-    {"WINDOWS31J", 932}, {"GBK", 936},        {"CP936", 936},
-    {"GB2312", 936},     {"EUCCN", 936},      {"EUCKR", 949},
-    {"CP949", 949},      {"UHC", 949},        {"BIG5", 950},
-    {"BIG5HKSCS", 950},  {"CP950", 950},      {"JOHAB", 1361},
-    {"CP1361", 1361},    {"UTF8", 65001},     {"C", 1252},
-    {"POSIX", 1252},     {"ISO88591", 1252},  {"LATIN1", 1252},
-    {"CP1252", 1252},    {"KOI8R", 20866},    {"KOI8U", 21866},
-    {"EUCJP", 20932},    {"GB18030", 54936},  {"EUCTW", 51950},
+    {"SJIS", 932},      {"SHIFTJIS", 932},  {"CP932", 932},   {"WINDOWS31J", 932},
+    {"GBK", 936},       {"CP936", 936},     {"GB2312", 936},  {"EUCCN", 936},
+    {"EUCKR", 949},     {"CP949", 949},     {"UHC", 949},     {"BIG5", 950},
+    {"BIG5HKSCS", 950}, {"CP950", 950},     {"JOHAB", 1361},  {"CP1361", 1361},
+    {"UTF8", 65001},    {"C", 1252},        {"POSIX", 1252},  {"ISO88591", 1252},
+    {"LATIN1", 1252},   {"CP1252", 1252},   {"KOI8R", 20866}, {"KOI8U", 21866},
+    {"EUCJP", 20932},   {"GB18030", 54936}, {"EUCTW", 51950},
 };
-
-// Appends the UTF-8 form of code point `c`.
-void AppendUtf8(char32_t c, std::string* out) {
-  if (c < 0x80) {
-    out->push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
-// Decodes UTF-8; every invalid or incomplete sequence gives one '?'.
-std::u32string DecodeUtf8(std::string_view s) {
-  std::u32string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size();) {
-    const unsigned char b = static_cast<unsigned char>(s[i]);
-    size_t len = 0;
-    char32_t c = 0;
-    if (b < 0x80) {
-      out.push_back(b);
-      ++i;
-      continue;
-    } else if (b >= 0xC2 && b <= 0xDF) {
-      len = 2;
-      c = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      len = 3;
-      c = b & 0x0F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      len = 4;
-      c = b & 0x07;
-    }
-    size_t k = 1;
-    while (len != 0 && k < len && i + k < s.size() &&
-           (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80) {
-      c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-      ++k;
-    }
-    const bool valid = len != 0 && k == len && !(len == 3 && c < 0x800) &&
-                       !(len == 4 && (c < 0x10000 || c > 0x10FFFF)) &&
-                       !(c >= 0xD800 && c <= 0xDFFF);
-    out.push_back(valid ? c : U'?');
-    i += valid ? len : (k > 1 ? k : 1);
-  }
-  return out;
-}
 
 // Converts with iconv, turning every sequence that the conversion rejects
 // into '?'. `unit` is the width of one input character for skipping (1 for
@@ -291,14 +234,22 @@ uint32_t CodePageFromLocaleName(std::string_view locale_name) {
 
 std::string IconvNameOfCodePage(uint32_t code_page) {
   switch (code_page) {
-    case 1361: return "JOHAB";
-    case 65001: return "UTF-8";
-    case 20866: return "KOI8-R";
-    case 21866: return "KOI8-U";
-    case 20932: return "EUC-JP";
-    case 54936: return "GB18030";
-    case 51950: return "EUC-TW";
-    default: break;
+    case 1361:
+      return "JOHAB";
+    case 65001:
+      return "UTF-8";
+    case 20866:
+      return "KOI8-R";
+    case 21866:
+      return "KOI8-U";
+    case 20932:
+      return "EUC-JP";
+    case 54936:
+      return "GB18030";
+    case 51950:
+      return "EUC-TW";
+    default:
+      break;
   }
   if (code_page > 28590 && code_page <= 28606) {
     return "ISO-8859-" + std::to_string(code_page - 28590);

@@ -1,0 +1,126 @@
+// The Windows side of the shared test helpers (test_util.h): child processes
+// through CreateProcess, temporary directories under GetTempPath.
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+namespace dzv::testing {
+
+namespace {
+constexpr const char kChildMarker[] = "DZV_TEST_CHILD";
+
+// The name of an environment entry "NAME=value", upper-cased, as Windows
+// compares names without case.
+std::string EntryName(const std::string& entry) {
+  std::string name = entry.substr(0, entry.find('=', 1));
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return name;
+}
+}  // namespace
+
+bool InChildProcess(std::initializer_list<const char*> environment) {
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string name = std::string(info->test_suite_name()) + "." + info->name();
+  const char* marker = std::getenv(kChildMarker);
+  if (marker != nullptr && name == marker) return true;
+
+  std::vector<std::string> added(environment.begin(), environment.end());
+  added.push_back(std::string(kChildMarker) + "=" + name);
+  std::string block;
+  if (char* current = GetEnvironmentStringsA()) {
+    for (const char* e = current; *e != '\0'; e += std::strlen(e) + 1) {
+      bool replaced = false;
+      for (const std::string& add : added) replaced |= EntryName(e) == EntryName(add);
+      if (!replaced) block.append(e).push_back('\0');
+    }
+    FreeEnvironmentStringsA(current);
+  }
+  for (const std::string& add : added) block.append(add).push_back('\0');
+  block.push_back('\0');
+
+  char self[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+  EXPECT_TRUE(length > 0 && length < MAX_PATH);
+  std::string command = std::string("\"") + self + "\" --gtest_filter=" + name;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  const bool started = CreateProcessA(self, command.data(), nullptr, nullptr, FALSE, 0,
+                                      block.data(), nullptr, &startup, &process);
+  EXPECT_TRUE(started) << "cannot start the child process";
+  if (!started) return false;
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_EQ(code, 0u) << "the test failed in its child process (" << name << ")";
+  return false;
+}
+
+bool WithLibrarySearchPath(const std::string& dir) {
+  const std::string setting = "PATH=" + dir;
+  return InChildProcess({setting.c_str()});
+}
+
+TempDir::TempDir() {
+  char base[MAX_PATH + 1];
+  const DWORD length = GetTempPathA(sizeof base, base);
+  if (length == 0 || length > MAX_PATH) throw std::runtime_error("GetTempPath failed");
+  for (unsigned attempt = 0; attempt < 1000; ++attempt) {
+    const std::string path = std::string(base) + "dzv-test-" +
+                             std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(GetTickCount() + attempt);
+    if (CreateDirectoryA(path.c_str(), nullptr)) {
+      path_ = path;
+      return;
+    }
+    if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  throw std::runtime_error("cannot make a temporary directory");
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::set<std::string> Listing(const std::string& dir) {
+  std::set<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") names.insert(name);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  return names;
+}
+
+}  // namespace dzv::testing
