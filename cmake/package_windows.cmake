@@ -13,14 +13,14 @@ else()
   set(_dzv_windows_system win32)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/windows/README.txt DESTINATION . COMPONENT lib)
-# The import library for Microsoft's linker, made beside the DLL from the
-# module-definition file.
-if(DEFINED DZV_MSVC_IMPORT_LIBRARY)
-  install(FILES ${DZV_MSVC_IMPORT_LIBRARY} DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
-endif()
+# The import library for Microsoft's linker, made beside the MinGW one
+# (cmake/windows.cmake).
+install(FILES $<TARGET_LINKER_FILE_DIR:duduzuvez210>/DUDUZUVEZ210.lib
+  DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_SYSTEM_NAME ${_dzv_windows_system})
-set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${_dzv_windows_system})
+set(DZV_WINDOWS_PACKAGE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${_dzv_windows_system})
+set(CPACK_PACKAGE_FILE_NAME ${DZV_WINDOWS_PACKAGE_NAME})
 set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
 # Only the library's components: no dzv in the client's package.
 set(CPACK_INSTALL_CMAKE_PROJECTS

@@ -17,7 +17,7 @@ endif()
 if(WIN32)
   add_test(NAME package.windows_zip
     COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR}
-      -DARCHIVE=${CPACK_PACKAGE_FILE_NAME}.zip
+      -DARCHIVE=${DZV_WINDOWS_PACKAGE_NAME}.zip
       -P ${CMAKE_CURRENT_SOURCE_DIR}/package/check_windows_zip.cmake)
   set_tests_properties(package.windows_zip PROPERTIES LABELS package RUN_SERIAL ON)
 endif()
