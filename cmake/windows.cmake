@@ -5,33 +5,34 @@
 # Turns the DLL target `target` into DUDUZUVEZ210.dll, exported through the
 # module-definition file `def_file` only, and makes its import libraries:
 # libduduzuvez210.dll.a for MinGW and DUDUZUVEZ210.lib for Microsoft's linker.
-# On 32-bit x86 the __stdcall functions' decorated names (Name@n) are linked
-# to the plain names of the .def (--kill-at), and the import libraries map the
-# decorated names that callers use to the plain names that the DLL exports.
+# On 32-bit x86 callers name a __stdcall function by its decorated name
+# (_Name@n) while the DLL exports the plain name of the .def: the DLL is
+# linked with --kill-at, and both import libraries are made from the .def
+# with the decorated names (see cmake/import_libraries.cmake).
 function(dzv_configure_windows_library target def_file)
   set_target_properties(${target} PROPERTIES
     PREFIX "" OUTPUT_NAME DUDUZUVEZ210 SUFFIX ".dll"
     IMPORT_PREFIX "" IMPORT_SUFFIX "" ARCHIVE_OUTPUT_NAME "libduduzuvez210.dll.a"
     LINK_DEPENDS ${def_file})
-  # Only the .def decides what is exported: explicit dllexport attributes
-  # are overridden by it, and nothing is exported automatically.
+  # Only the .def decides what is exported: nothing is exported
+  # automatically.
   target_link_options(${target} PRIVATE ${def_file} -Wl,--no-undefined -Wl,--exclude-all-symbols)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    target_link_options(${target} PRIVATE -Wl,--kill-at)
+    target_link_options(${target} PRIVATE -Wl,--kill-at -Wl,--enable-stdcall-fixup)
     set(_machine i386)
   else()
     set(_machine i386:x86-64)
   endif()
   find_program(DZV_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 llvm-dlltool-15 REQUIRED)
-  add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:${target}> -DDEF=${def_file}
-            -DNM=${CMAKE_NM} -DOBJECTS_LIST=${PROJECT_BINARY_DIR}/dzv_core_objects.txt
-            -DMACHINE=${_machine} -DDLLTOOL=${DZV_LLVM_DLLTOOL}
-            -DOUT=$<TARGET_LINKER_FILE_DIR:${target}>/DUDUZUVEZ210.lib
-            -P ${PROJECT_SOURCE_DIR}/cmake/msvc_import_library.cmake
-    VERBATIM)
   file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/dzv_core_objects.txt
        CONTENT "$<JOIN:$<TARGET_OBJECTS:dzv_core>,\n>\n")
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DDEF=${def_file} -DMACHINE=${_machine}
+            -DNM=${CMAKE_NM} -DOBJECTS_LIST=${PROJECT_BINARY_DIR}/dzv_core_objects.txt
+            -DLLVM_DLLTOOL=${DZV_LLVM_DLLTOOL} -DGNU_DLLTOOL=${CMAKE_DLLTOOL}
+            -DOUT_DIR=$<TARGET_LINKER_FILE_DIR:${target}>
+            -P ${PROJECT_SOURCE_DIR}/cmake/import_libraries.cmake
+    VERBATIM)
 endfunction()
 
 # GoogleTest from Debian's source package (/usr/src/googletest), built

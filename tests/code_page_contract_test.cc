@@ -148,6 +148,10 @@ std::string BackendName(const ::testing::TestParamInfo<CodePageBackend>& info) {
 INSTANTIATE_TEST_SUITE_P(Backends, CodePageContract,
                          ::testing::Values(CodePageBackend{"Linux", &CodePage::Default}),
                          BackendName);
+#elif defined(_WIN32)
+INSTANTIATE_TEST_SUITE_P(Backends, CodePageContract,
+                         ::testing::Values(CodePageBackend{"Win32", &CodePage::Default}),
+                         BackendName);
 #endif
 
 }  // namespace

@@ -3,6 +3,9 @@
 // in the directory "sibling" a devidoz.dll whose _RetrievePrivateData returns
 // 7. Each backend of the build is instantiated at the end of this file.
 #include <gtest/gtest.h>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include <cstdint>
 #include <fstream>
@@ -102,6 +105,14 @@ INSTANTIATE_TEST_SUITE_P(Backends, LoaderContract,
                          ::testing::Values(LoaderBackend{"Linux", &Loader::Default, DZV_FAKES_DIR,
                                                          &testing::WithLibrarySearchPath,
                                                          &MappedInProcess}),
+                         BackendName);
+#elif defined(_WIN32)
+bool ModuleInProcess(const char* file_name) { return GetModuleHandleA(file_name) != nullptr; }
+
+INSTANTIATE_TEST_SUITE_P(Backends, LoaderContract,
+                         ::testing::Values(LoaderBackend{"Win32", &Loader::Default, DZV_FAKES_DIR,
+                                                         &testing::WithLibrarySearchPath,
+                                                         &ModuleInProcess}),
                          BackendName);
 #endif
 

@@ -10,6 +10,7 @@ set(CMAKE_C_COMPILER ${_dzv_triple}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${_dzv_triple}-g++-posix)
 set(CMAKE_RC_COMPILER ${_dzv_triple}-windres)
 set(CMAKE_OBJDUMP ${_dzv_triple}-objdump)
+set(CMAKE_DLLTOOL ${_dzv_triple}-dlltool)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${_dzv_triple})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <cstdlib>
 #include <new>
+#if defined(_WIN32)
+#include <malloc.h>
+#endif
 
 namespace dzv::testing {
 namespace {
@@ -27,9 +30,16 @@ void* Allocate(std::size_t size, std::size_t alignment, bool nothrow) {
     throw std::bad_alloc();
   }
   if (size == 0) size = 1;
+#if defined(_WIN32)
+  // The C runtime has no aligned_alloc; every block comes from
+  // _aligned_malloc, so that one function releases them all.
+  void* p = _aligned_malloc(
+      size, alignment > alignof(std::max_align_t) ? alignment : alignof(std::max_align_t));
+#else
   void* p = alignment > alignof(std::max_align_t)
                 ? std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment)
                 : std::malloc(size);
+#endif
   if (p == nullptr) {
     if (nothrow) return nullptr;
     throw std::bad_alloc();
@@ -41,7 +51,11 @@ void* Allocate(std::size_t size, std::size_t alignment, bool nothrow) {
 void Release(void* p) {
   if (p == nullptr) return;
   --live;
+#if defined(_WIN32)
+  _aligned_free(p);
+#else
   std::free(p);
+#endif
 }
 
 }  // namespace

@@ -79,7 +79,7 @@ TEST_F(FilesOom, WritersKeepTheOldFileAndLeaveNoTemporary) {
   const State items = StateOf(d.h());
   struct Writer {
     const char* name;
-    int32_t (*write)(int32_t, const char*);
+    int32_t(DZV_CALL* write)(int32_t, const char*);
   };
   for (const Writer& w : {Writer{"DictionarySave", &DictionarySave},
                           Writer{"DictionaryExport", &DictionaryExport}}) {

@@ -37,7 +37,7 @@ const Stores& Large() {
   return *items;
 }
 
-using Export = int32_t (*)(int32_t, const char*);
+using Export = int32_t(DZV_CALL*)(int32_t, const char*);
 struct Named {
   const char* name;
   Export call;

@@ -46,7 +46,10 @@ FileStatus StatusOfLastError() {
 class PendingFile final : public File {
  public:
   explicit PendingFile(HANDLE handle) : handle_(handle) {}
-  ~PendingFile() override { Close(); }
+  ~PendingFile() override {
+    if (handle_ != INVALID_HANDLE_VALUE) Close();
+  }
+  void Adopt(HANDLE handle) { handle_ = handle; }
 
   FileStatus Read(void* buffer, size_t n, size_t* got) override {
     *got = 0;
@@ -105,16 +108,18 @@ class PendingFile final : public File {
   HANDLE handle_;
 };
 
+// The file object is made first, so that running out of memory never leaves
+// a file created but not handed over.
 FileStatus Open(const std::string& path, DWORD access, DWORD disposition,
                 std::unique_ptr<File>* file) {
-  HANDLE handle = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  std::unique_ptr<PendingFile> opened(new (std::nothrow) PendingFile(INVALID_HANDLE_VALUE));
+  if (opened == nullptr) return FileStatus::kError;
+  HANDLE handle =
+      CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return StatusOfLastError();
-  file->reset(new (std::nothrow) PendingFile(handle));
-  if (*file == nullptr) {
-    CloseHandle(handle);
-    return FileStatus::kError;
-  }
+  opened->Adopt(handle);
+  *file = std::move(opened);
   return FileStatus::kOk;
 }
 
@@ -126,19 +131,26 @@ class PendingFiles final : public Files {
   FileStatus CreateForWriting(const std::string& path, std::unique_ptr<File>* file) override {
     return Open(path, GENERIC_WRITE, CREATE_ALWAYS, file);
   }
+  // ".<name>.<unique>" in the folder of `beside`.
   FileStatus CreateTemporaryBeside(const std::string& beside, std::string* path,
                                    std::unique_ptr<File>* file) override {
-    const size_t slash = beside.find_last_of("\\/:");
-    const std::string dir = slash == std::string::npos ? "." : beside.substr(0, slash + 1);
-    for (unsigned attempt = 0; attempt < 100; ++attempt) {
-      *path = dir + (slash == std::string::npos ? "\\" : "") + "~dzv" +
-              std::to_string(GetCurrentProcessId()) + "-" +
-              std::to_string(GetTickCount() + attempt) + ".tmp";
-      const FileStatus status = Open(*path, GENERIC_WRITE, CREATE_NEW, file);
-      if (status != FileStatus::kOk && GetLastError() == ERROR_FILE_EXISTS) continue;
-      return status;
+    try {
+      const size_t slash = beside.find_last_of("\\/:");
+      const std::string dir = slash == std::string::npos ? "" : beside.substr(0, slash + 1);
+      std::string base = slash == std::string::npos ? beside : beside.substr(slash + 1);
+      if (base.empty() || base.size() > 200) base = "dzv";
+      for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        std::string name = dir + "." + base + "." + std::to_string(GetCurrentProcessId()) + "-" +
+                           std::to_string(GetTickCount() + attempt);
+        const FileStatus status = Open(name, GENERIC_WRITE, CREATE_NEW, file);
+        if (status != FileStatus::kOk && GetLastError() == ERROR_FILE_EXISTS) continue;
+        if (status == FileStatus::kOk) path->swap(name);
+        return status;
+      }
+      return FileStatus::kError;
+    } catch (const std::bad_alloc&) {
+      return FileStatus::kError;
     }
-    return FileStatus::kError;
   }
   FileStatus Stat(const std::string& path, FileInfo* info) override {
     const DWORD attributes = GetFileAttributesA(path.c_str());
