@@ -25,7 +25,7 @@ foreach(pattern
     "lib[^/]*/libduduzuvez210\\.so\\.0\\.[0-9]+\\.[0-9]+$" "include/duduzuvez210\\.h$"
     "cmake/duduzuvez210/duduzuvez210Config\\.cmake$"
     "cmake/duduzuvez210/duduzuvez210ConfigVersion\\.cmake$"
-    "pkgconfig/duduzuvez210\\.pc$" "bin/dzv$" "man/man1/dzv\\.1$")
+    "pkgconfig/duduzuvez210\\.pc$" "bin/dzv$" "man/man1/dzv\\.1\\.gz$")
   set(found ${installed})
   list(FILTER found INCLUDE REGEX "${pattern}")
   if(NOT found)
