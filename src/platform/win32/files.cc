@@ -351,6 +351,9 @@ class Win32Files final : public Files {
     try {
       *resolved = path;
       if (IsDeviceName(path)) return FileStatus::kOk;
+      // Allocated before the file is opened, so that running out of memory
+      // never leaves the handle open.
+      std::string final_path(MAX_PATH, '\0');
       const HANDLE handle =
           ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -358,11 +361,15 @@ class Win32Files final : public Files {
         const FileStatus status = LastStatus();
         return status == FileStatus::kNotFound ? FileStatus::kOk : status;
       }
-      std::string final_path(MAX_PATH, '\0');
       DWORD n = ::GetFinalPathNameByHandleA(handle, final_path.data(),
                                             static_cast<DWORD>(final_path.size()), 0);
       if (n >= final_path.size()) {
-        final_path.resize(n + 1);
+        try {
+          final_path.resize(n + 1);
+        } catch (const std::bad_alloc&) {
+          ::CloseHandle(handle);
+          throw;
+        }
         n = ::GetFinalPathNameByHandleA(handle, final_path.data(),
                                         static_cast<DWORD>(final_path.size()), 0);
       }
