@@ -95,7 +95,8 @@ class ChainMap {
  private:
   static uint32_t Bucket(const std::string& key) {
     uint32_t h = 0;
-    for (char c : key) h = h * 33 + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)));
+    for (char c : key)
+      h = h * 33 + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)));
     return h % 4000;
   }
   std::vector<std::forward_list<std::pair<std::string, std::string>>> chains_ =
@@ -165,9 +166,18 @@ void BM_Enumerate_UnorderedMap(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-BENCHMARK(BM_Items_Ours)->RangeMultiplier(10)->Range(10000, 10000000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Items_UnorderedMap)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Items_ChainWalk)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Items_Ours)
+    ->RangeMultiplier(10)
+    ->Range(10000, 10000000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Items_UnorderedMap)
+    ->RangeMultiplier(10)
+    ->Range(10000, 1000000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Items_ChainWalk)
+    ->RangeMultiplier(10)
+    ->Range(10000, 1000000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enumerate_Ours)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enumerate_UnorderedMap)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 

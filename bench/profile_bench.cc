@@ -31,8 +31,7 @@ const Layers& LayersOf(size_t n, size_t stride) {
     _ProfileValueSet(l.def, section, entry.c_str(), "default value");
     const std::string own = i < n / 2 ? entry : "user" + std::to_string(i);
     _ProfileValueSet(l.user, section, own.c_str(), "user value");
-    if (i % stride == 0)
-      listed += entry.size() + 1 + (i < n / 2 ? 0 : own.size() + 1);
+    if (i % stride == 0) listed += entry.size() + 1 + (i < n / 2 ? 0 : own.size() + 1);
   }
   l.list_bytes = listed;
   return l;

@@ -27,9 +27,7 @@ const ModelLines& LoadModelLines() {
     ModelLines m;
     const char* env = std::getenv("DZV_SHARED_DATA_DIR");
     const std::filesystem::path dir =
-        std::filesystem::path(
-            env != nullptr && *env != '\0' ? env : DZV_SHARED_DATA_DIR) /
-        "rose";
+        std::filesystem::path(env != nullptr && *env != '\0' ? env : DZV_SHARED_DATA_DIR) / "rose";
     std::error_code ec;
     if (!std::filesystem::is_directory(dir, ec)) return m;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
@@ -72,8 +70,7 @@ void BM_ModelFileLines(benchmark::State& state) {
     benchmark::DoNotOptimize(kinds);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * m.bytes));
-  state.SetItemsProcessed(
-      static_cast<int64_t>(state.iterations() * m.lines.size()));
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * m.lines.size()));
 }
 BENCHMARK(BM_ModelFileLines)->Unit(benchmark::kMillisecond);
 
@@ -97,11 +94,9 @@ void BM_FindFirstNotInForward(benchmark::State& state) {
   const auto t = Cp932();
   const std::string text = LeadHeavyText(static_cast<size_t>(state.range(0)));
   for (auto _ : state) {
-    benchmark::DoNotOptimize(
-        dzv::text::FindFirstNotIn(t, text, 0, "A\x88\x9F", 1));
+    benchmark::DoNotOptimize(dzv::text::FindFirstNotIn(t, text, 0, "A\x88\x9F", 1));
   }
-  state.SetBytesProcessed(
-      static_cast<int64_t>(state.iterations() * text.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_FindFirstNotInForward)->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 20);
 
@@ -111,11 +106,9 @@ void BM_FindFirstNotInBackward(benchmark::State& state) {
   const std::string text = LeadHeavyText(static_cast<size_t>(state.range(0)));
   const auto last = static_cast<int32_t>(state.range(0) - 1);
   for (auto _ : state) {
-    benchmark::DoNotOptimize(
-        dzv::text::FindFirstNotIn(t, text, last, "A\x88\x9F", -1));
+    benchmark::DoNotOptimize(dzv::text::FindFirstNotIn(t, text, last, "A\x88\x9F", -1));
   }
-  state.SetBytesProcessed(
-      static_cast<int64_t>(state.iterations() * text.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_FindFirstNotInBackward)->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 20);
 

@@ -6,9 +6,8 @@
 
 int main(void) {
   static const char* const items[][2] = {
-      {"vj", "first in bucket 0"}, {"gqh", "second in bucket 0"},
-      {"a", "bucket 97"},          {"abc", "bucket 966"},
-      {"Window.Left", "120"},      {"Window.Top", "80"},
+      {"vj", "first in bucket 0"}, {"gqh", "second in bucket 0"}, {"a", "bucket 97"},
+      {"abc", "bucket 966"},       {"Window.Left", "120"},        {"Window.Top", "80"},
   };
   char key[256];
   char value[256];

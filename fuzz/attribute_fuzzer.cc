@@ -38,8 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::RefDict items;
   // Under 932 a key that ends in a lone lead byte equals the key without
   // it; such inputs are run but not compared.
-  bool compare = !EndsInLoneLead(code_page, key) &&
-                 !EndsInLoneLead(code_page, std::string(key) + "." + std::string(LongName(attribute)));
+  bool compare =
+      !EndsInLoneLead(code_page, key) &&
+      !EndsInLoneLead(code_page, std::string(key) + "." + std::string(LongName(attribute)));
   size_t longest = 0;
   while (!in.empty()) {
     const std::string k = in.Until('\0');

@@ -23,8 +23,8 @@ std::vector<uint32_t> CharValues(uint32_t code_page, std::string_view s) {
   return values;
 }
 
-int32_t NaiveSearch(uint32_t code_page, std::string_view text, int32_t start,
-                    std::string_view set, int32_t step, bool want_member) {
+int32_t NaiveSearch(uint32_t code_page, std::string_view text, int32_t start, std::string_view set,
+                    int32_t step, bool want_member) {
   const std::vector<uint32_t> chars = CharValues(code_page, text);
   const std::vector<uint32_t> members = CharValues(code_page, set);
   const int64_t n = static_cast<int64_t>(chars.size());

@@ -11,6 +11,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -18,7 +19,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -35,8 +35,8 @@ namespace fuzz {
   std::abort();
 }
 
-#define FUZZ_CHECK(cond) \
-  do {                   \
+#define FUZZ_CHECK(cond)                                  \
+  do {                                                    \
     if (!(cond)) ::fuzz::Fail(__FILE__, __LINE__, #cond); \
   } while (0)
 
@@ -102,15 +102,19 @@ inline void UseCodePage(uint32_t code_page) {
       new std::unordered_map<uint32_t, LeadByteTable>;
   auto it = tables->find(code_page);
   if (it == tables->end()) {
-    it = tables->emplace(code_page, LeadByteTable::ForCodePage(
-                                        code_page, dzv::platform::CodePage::Current())).first;
+    it = tables
+             ->emplace(code_page,
+                       LeadByteTable::ForCodePage(code_page, dzv::platform::CodePage::Current()))
+             .first;
   }
   dzv::text::SetProcessLeadBytesForTesting(it->second);
 }
 
 // The code page 932 lead bytes, written out here rather than taken from the
 // library.
-inline bool IsLead932(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+inline bool IsLead932(unsigned char b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 
 inline bool IsLead(uint32_t code_page, char c) {
   return code_page == 932 && IsLead932(static_cast<unsigned char>(c));
@@ -164,8 +168,8 @@ class ScratchDir {
  private:
   ScratchDir() {
     const char* base = std::getenv("TMPDIR");
-    std::string templ = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                        "/dzv-fuzz-XXXXXX";
+    std::string templ =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/dzv-fuzz-XXXXXX";
     std::vector<char> buf(templ.begin(), templ.end());
     buf.push_back('\0');
     if (mkdtemp(buf.data()) == nullptr) Fail(__FILE__, __LINE__, "mkdtemp");
@@ -233,7 +237,8 @@ inline Items Snapshot(int32_t handle) {
 // (each a signed 8-bit value) in 32 bits, modulo 4000.
 inline uint32_t Bucket(std::string_view key) {
   uint32_t h = 0;
-  for (char c : key) h = h * 33 + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)));
+  for (char c : key)
+    h = h * 33 + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)));
   return h % 4000;
 }
 

@@ -13,16 +13,33 @@ namespace {
 
 int32_t Classify(std::string_view line) {
   static constexpr std::array<std::pair<const char*, int32_t>, 9> kObjects = {{
-      {"ClassAttribute", 1}, {"Attribute", 2}, {"Operation", 3},
-      {"Inheritance_Relationship", 4}, {"Has_Relationship", 5}, {"Uses_Relationship", 6},
-      {"State ", 7}, {"Parameter", 8}, {"State_Machine", 9},
+      {"ClassAttribute", 1},
+      {"Attribute", 2},
+      {"Operation", 3},
+      {"Inheritance_Relationship", 4},
+      {"Has_Relationship", 5},
+      {"Uses_Relationship", 6},
+      {"State ", 7},
+      {"Parameter", 8},
+      {"State_Machine", 9},
   }};
   static constexpr std::array<std::pair<const char*, int32_t>, 16> kProperties = {{
-      {"documentation", 11}, {"exportControl", 12}, {"space", 13}, {"result", 14},
-      {"qualification", 15}, {"opExportControl", 16}, {"pre_condition", 17},
-      {"semantics", 18}, {"post_condition", 19}, {"supplier ", 20}, {"Containment", 21},
-      {"label", 22}, {"supplier_cardinality", 23}, {"client_cardinality", 24},
-      {"is_navigable", 25}, {"is_aggregate", 26},
+      {"documentation", 11},
+      {"exportControl", 12},
+      {"space", 13},
+      {"result", 14},
+      {"qualification", 15},
+      {"opExportControl", 16},
+      {"pre_condition", 17},
+      {"semantics", 18},
+      {"post_condition", 19},
+      {"supplier ", 20},
+      {"Containment", 21},
+      {"label", 22},
+      {"supplier_cardinality", 23},
+      {"client_cardinality", 24},
+      {"is_navigable", 25},
+      {"is_aggregate", 26},
   }};
   if (line.starts_with("(object")) {
     const std::string_view type = line.size() > 8 ? line.substr(8) : std::string_view();

@@ -54,8 +54,8 @@ void ReferenceUnpack(std::string_view text, fuzz::RefDict* dict) {
 }
 
 bool Travels(const std::string& key, const std::string& value) {
-  return key.find_first_of("=\n") == std::string::npos &&
-         value.find('\n') == std::string::npos && key.size() + 1 + value.size() <= kLineLimit;
+  return key.find_first_of("=\n") == std::string::npos && value.find('\n') == std::string::npos &&
+         key.size() + 1 + value.size() <= kLineLimit;
 }
 
 std::string ItemString(fuzz::Input& in) {
@@ -115,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(static_cast<size_t>(DictionaryPackSize(h)) == packed_size);
   std::unique_ptr<char[]> buffer(new char[packed_size]);
   FUZZ_CHECK(DictionaryPack(h, buffer.get()) == 1);
-  FUZZ_CHECK(std::string_view(buffer.get(), packed_size) == std::string_view(packed.c_str(), packed_size));
+  FUZZ_CHECK(std::string_view(buffer.get(), packed_size) ==
+             std::string_view(packed.c_str(), packed_size));
 
   const std::string exported = fuzz::ScratchDir::Get().Path("export.txt");
   FUZZ_CHECK(DictionaryExport(h, exported.c_str()) == 1);
@@ -143,7 +144,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const auto& kv : unpacked.items()) {
     FUZZ_CHECK(expected.Find(kv.first) != nullptr || stray_keys.count(kv.first) != 0);
   }
-  if (std::all_of(items.begin(), items.end(), [](const auto& kv) { return Travels(kv.first, kv.second); })) {
+  if (std::all_of(items.begin(), items.end(),
+                  [](const auto& kv) { return Travels(kv.first, kv.second); })) {
     FUZZ_CHECK(unpacked.size() == items.size());
   }
 

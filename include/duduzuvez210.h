@@ -96,16 +96,13 @@ DZV_API int32_t DZV_CALL DictionaryFree(int32_t handle);
 DZV_API int32_t DZV_CALL DictionaryClear(int32_t handle);
 /* Adds the key or replaces its value; a null value stores the empty string.
  * 1, or 0 (invalid handle, out of memory). */
-DZV_API int32_t DZV_CALL DictionaryItemAdd(int32_t handle, const char* key,
-                                           const char* value);
+DZV_API int32_t DZV_CALL DictionaryItemAdd(int32_t handle, const char* key, const char* value);
 /* Copies the key's value into value, or the empty string when the key is
  * absent. 1 whenever the handle is valid. */
-DZV_API int32_t DZV_CALL DictionaryItemFind(int32_t handle, const char* key,
-                                            char* value);
+DZV_API int32_t DZV_CALL DictionaryItemFind(int32_t handle, const char* key, char* value);
 /* Copies the key's value into value only when the key is present.
  * 1 when present, else 0 (the buffer is left as it was). */
-DZV_API int32_t DZV_CALL DictionaryLookup(int32_t handle, const char* key,
-                                          char* value);
+DZV_API int32_t DZV_CALL DictionaryLookup(int32_t handle, const char* key, char* value);
 /* The number of items; 0 for an invalid handle. */
 DZV_API int32_t DZV_CALL DictionaryItemCount(int32_t handle);
 /* Removes the key if present. 1 whenever the handle is valid. */
@@ -116,8 +113,7 @@ DZV_API int32_t DZV_CALL DictionaryItemGetInit(int32_t handle);
 /* Copies the item at the enumeration position into key and value and
  * advances. 1 when another item follows the one copied; 0 after the last
  * item (which is still copied) or when nothing was copied. */
-DZV_API int32_t DZV_CALL DictionaryItemGetNext(int32_t handle, char* key,
-                                               char* value);
+DZV_API int32_t DZV_CALL DictionaryItemGetNext(int32_t handle, char* key, char* value);
 
 /* ---- Dictionary archive files and text form --------------------------- */
 
@@ -145,7 +141,6 @@ DZV_API int32_t DZV_CALL DictionaryImport(int32_t handle, const char* path);
  * when every byte is written. 1, or 0 (the old file intact). */
 DZV_API int32_t DZV_CALL DictionaryExport(int32_t handle, const char* path);
 
-
 /* ---- Dictionary copy, merge and attributes ---------------------------- */
 
 /* Copies every item of source whose key begins with prefix (null or empty:
@@ -157,15 +152,13 @@ DZV_API int32_t DZV_CALL DictionaryExport(int32_t handle, const char* path);
  * word and exactly one more byte ("QueryLists"); not the bare word, nor the
  * word and two or more bytes. 1, or 0 (invalid handle, out of memory: items
  * stored before stay). */
-DZV_API int32_t DZV_CALL DictionaryCopy(int32_t source, int32_t destination,
-                                        const char* prefix);
+DZV_API int32_t DZV_CALL DictionaryCopy(int32_t source, int32_t destination, const char* prefix);
 /* A new dictionary holding the prefixed items of first, then of second
  * copied over them. Returns its handle (the caller frees it), or 0, and then
  * no new dictionary remains. Both handles are checked before the new
  * dictionary is created: when either names no dictionary, 0 and nothing is
  * created, so a handle just freed never names the new dictionary. */
-DZV_API int32_t DZV_CALL DictionaryMerge(int32_t first, int32_t second,
-                                         const char* prefix);
+DZV_API int32_t DZV_CALL DictionaryMerge(int32_t first, int32_t second, const char* prefix);
 /* Reads attribute out of the structured value of key (name, 0x1C, value,
  * 0x1D) into output; when the key is absent, reads the item
  * "key.attribute" whole ("T", "L", "S" stand for "Title", "Label",
@@ -173,7 +166,6 @@ DZV_API int32_t DZV_CALL DictionaryMerge(int32_t first, int32_t second,
  * output empty. An invalid handle leaves output untouched. */
 DZV_API int32_t DZV_CALL DictionaryAttributeGet(int32_t handle, const char* key,
                                                 const char* attribute, char* output);
-
 
 /* ---- Profiles ----------------------------------------------------------- */
 
@@ -189,28 +181,26 @@ DZV_API int32_t DZV_CALL _ProfileNew(int32_t* user, int32_t* defaults);
 /* Frees the default layer and, only if that worked, the user layer. 1, or 0. */
 DZV_API int32_t DZV_CALL _ProfileFree(int32_t user, int32_t defaults);
 /* Stores value under the setting in one dictionary. 1, or 0. */
-DZV_API int32_t DZV_CALL _ProfileValueSet(int32_t handle, const char* section,
-                                          const char* entry, const char* value);
+DZV_API int32_t DZV_CALL _ProfileValueSet(int32_t handle, const char* section, const char* entry,
+                                          const char* value);
 /* Copies the setting's value from the user layer, else the default layer.
  * 1 when found; 0 leaves buffer untouched. */
-DZV_API int32_t DZV_CALL _ProfileValueGet(int32_t user, int32_t defaults,
-                                          const char* section, const char* entry,
-                                          char* buffer);
+DZV_API int32_t DZV_CALL _ProfileValueGet(int32_t user, int32_t defaults, const char* section,
+                                          const char* entry, char* buffer);
 /* Copies the setting's value from one dictionary. 1 when found; else 0. */
-DZV_API int32_t DZV_CALL _ProfileValueLookup(int32_t handle, const char* section,
-                                             const char* entry, char* buffer);
+DZV_API int32_t DZV_CALL _ProfileValueLookup(int32_t handle, const char* section, const char* entry,
+                                             char* buffer);
 /* Deletes the setting. 1 for a valid handle, present or not. */
 DZV_API int32_t DZV_CALL _ProfileEntryDelete(int32_t handle, const char* section,
                                              const char* entry);
 /* Writes the section's entry names of both layers, each once and followed by
  * ",", as they stand in their keys (escaped), unsorted. 1, or 0 with buffer
  * untouched. */
-DZV_API int32_t DZV_CALL _ProfileEntryEnumerate(int32_t user, int32_t defaults,
-                                                const char* section, char* buffer);
+DZV_API int32_t DZV_CALL _ProfileEntryEnumerate(int32_t user, int32_t defaults, const char* section,
+                                                char* buffer);
 /* Deletes every setting of the section from one dictionary (a deeper
  * section's keys, such as "a.b.c" under "a", stay). 1 for a valid handle. */
 DZV_API int32_t DZV_CALL _ProfileSectionDelete(int32_t handle, const char* section);
-
 
 /* ---- Registry ----------------------------------------------------------- */
 
@@ -230,15 +220,14 @@ DZV_API int32_t DZV_CALL _ProfileSectionDelete(int32_t handle, const char* secti
 
 /* Stores the text as a REG_SZ value of its length + 1 bytes (the zero
  * included), creating the key and the keys above it when missing. */
-DZV_API int32_t DZV_CALL _ProfileRegistryWrite(DZV_HKEY root, const char* path,
-                                               const char* name, const char* text);
+DZV_API int32_t DZV_CALL _ProfileRegistryWrite(DZV_HKEY root, const char* path, const char* name,
+                                               const char* text);
 /* Copies the value's data, of any type and as stored, into buffer when they
  * fit in *size bytes; *size receives the data's length (the length needed
  * when they do not fit, with the result 0). A null buffer only asks for the
  * length. No terminating zero is added. */
-DZV_API int32_t DZV_CALL _ProfileRegistryRead(DZV_HKEY root, const char* path,
-                                              const char* name, char* buffer,
-                                              uint32_t* size);
+DZV_API int32_t DZV_CALL _ProfileRegistryRead(DZV_HKEY root, const char* path, const char* name,
+                                              char* buffer, uint32_t* size);
 /* Deletes one value of the key. */
 DZV_API int32_t DZV_CALL _ProfileRegistryDeleteValue(DZV_HKEY root, const char* path,
                                                      const char* name);
@@ -250,9 +239,8 @@ DZV_API int32_t DZV_CALL _ProfileRegistryDeleteKey(DZV_HKEY root, const char* pa
  * zero-terminated: the buffer holds largest + 1 bytes. 0, with the buffer
  * untouched, when a name is longer than 255 bytes, a value's data longer
  * than 32000 bytes, or the key has 1000 values or more. */
-DZV_API int32_t DZV_CALL _ProfileRegistryEnumValues(DZV_HKEY root, const char* path,
-                                                    char* buffer, int32_t largest);
-
+DZV_API int32_t DZV_CALL _ProfileRegistryEnumValues(DZV_HKEY root, const char* path, char* buffer,
+                                                    int32_t largest);
 
 /* ---- Character-set search ----------------------------------------------- */
 
@@ -262,11 +250,11 @@ DZV_API int32_t DZV_CALL _ProfileRegistryEnumValues(DZV_HKEY root, const char* p
  * examined while the index lies within the text; a step of 0 is taken as 1,
  * a negative step moves towards the start. A lead byte that ends the text or
  * the set is no character. -1 when none is, or when text or set is null. */
-DZV_API int32_t DZV_CALL _PalStrFindFirstIn(const char* text, int32_t start,
-                                            const char* set, int32_t step);
+DZV_API int32_t DZV_CALL _PalStrFindFirstIn(const char* text, int32_t start, const char* set,
+                                            int32_t step);
 /* As _PalStrFindFirstIn, for the first character that is not in set. */
-DZV_API int32_t DZV_CALL _PalStrFindFirstNotIn(const char* text, int32_t start,
-                                               const char* set, int32_t step);
+DZV_API int32_t DZV_CALL _PalStrFindFirstNotIn(const char* text, int32_t start, const char* set,
+                                               int32_t step);
 
 /* ---- Rose model lines --------------------------------------------------- */
 
@@ -308,7 +296,6 @@ DZV_API int32_t DZV_CALL _GetClipboardData(DZV_HWND owner, char* buffer);
  * for ""), or 0 when the clipboard refused it. */
 DZV_API int32_t DZV_CALL _SetClipboardData(DZV_HWND owner, const char* text);
 
-
 /* ---- File and folder dialogs -------------------------------------------- */
 
 /* Each dialog is modal to the owner window (0 allowed) and returns when the
@@ -319,20 +306,17 @@ DZV_API int32_t DZV_CALL _SetClipboardData(DZV_HWND owner, const char* text);
  * selected at opening, and at confirmation. selection: a 30000-byte buffer
  * holding the initial file name; on 1 it receives every chosen file's full
  * path followed by "|", and 0 is returned when that list would not fit. */
-DZV_API int32_t DZV_CALL _DlgOpenFile1(DZV_HWND owner, const char* title,
-                                       const char* filter, int32_t reserved,
-                                       int32_t* filter_index, char* selection);
+DZV_API int32_t DZV_CALL _DlgOpenFile1(DZV_HWND owner, const char* title, const char* filter,
+                                       int32_t reserved, int32_t* filter_index, char* selection);
 /* _DlgOpenFile1 with the filter index by value, not reported back. */
-DZV_API int32_t DZV_CALL _DlgOpenFile(DZV_HWND owner, const char* title,
-                                      const char* filter, int32_t reserved,
-                                      int32_t filter_index, char* selection);
+DZV_API int32_t DZV_CALL _DlgOpenFile(DZV_HWND owner, const char* title, const char* filter,
+                                      int32_t reserved, int32_t filter_index, char* selection);
 /* Folder dialog with initial_folder selected at opening; on 1 the chosen
  * folder's display name and path are written into the two buffers of at
  * least 260 bytes (the path is empty for a folder without one). */
 DZV_API int32_t DZV_CALL _DlgBrowseForFolder(DZV_HWND owner, const char* title,
-                                             const char* initial_folder,
-                                             char* display_name, char* path);
-
+                                             const char* initial_folder, char* display_name,
+                                             char* path);
 
 /* ---- Credentials -------------------------------------------------------- */
 
@@ -356,7 +340,6 @@ DZV_API uint8_t DZV_CALL _CanChangePassword(void);
  * refused, and -1 when Oci.dll cannot be loaded or lacks an entry point or
  * the change failed without an error code. */
 DZV_API int32_t DZV_CALL _ChangePassword(const char* user, const char* connect,
-                                         const char* old_password,
-                                         const char* new_password);
+                                         const char* old_password, const char* new_password);
 
 #endif /* DUDUZUVEZ210_H_ */

@@ -7,12 +7,12 @@
 
 static int failures = 0;
 
-#define CHECK(cond)                                                  \
-  do {                                                               \
-    if (!(cond)) {                                                   \
+#define CHECK(cond)                                                            \
+  do {                                                                         \
+    if (!(cond)) {                                                             \
       fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      ++failures;                                                    \
-    }                                                                \
+      ++failures;                                                              \
+    }                                                                          \
   } while (0)
 
 /* Archive file and text form, through files in the working directory. */
@@ -94,7 +94,8 @@ static int registry_and_clipboard(void) {
   char buffer[64];
   uint32_t size = sizeof buffer;
   CHECK(_ProfileRegistryWrite(DZV_HKEY_CURRENT_USER, "Software\\DzvAbi", "Server", "db1") == 1);
-  CHECK(_ProfileRegistryRead(DZV_HKEY_CURRENT_USER, "Software\\DzvAbi", "Server", buffer, &size) == 1);
+  CHECK(_ProfileRegistryRead(DZV_HKEY_CURRENT_USER, "Software\\DzvAbi", "Server", buffer, &size) ==
+        1);
   CHECK(size == 4 && memcmp(buffer, "db1", 4) == 0);
   CHECK(_ProfileRegistryEnumValues(DZV_HKEY_CURRENT_USER, "Software\\DzvAbi", buffer, 63) == 1);
   CHECK(strcmp(buffer, "Server|") == 0);

@@ -146,7 +146,9 @@ class DzvTest : public ::testing::Test {
 
   std::string File(const std::string& name) const { return dir_.File(name); }
   std::string Read(const std::string& name) const { return ReadFileBytes(File(name)); }
-  void Write(const std::string& name, const std::string& bytes) { WriteFileBytes(File(name), bytes); }
+  void Write(const std::string& name, const std::string& bytes) {
+    WriteFileBytes(File(name), bytes);
+  }
 
   TempDir dir_;
   std::map<std::string, std::optional<std::string>> env_;
@@ -254,7 +256,8 @@ TEST_F(DzvTest, SetGetDeleteRoundTripThroughTheArchive) {
 
 TEST_F(DzvTest, ShowListsEveryItemInArchiveOrderWithControlBytesVisible) {
   Write("a.dict", Archive({{"z", "last"},
-                           {"list", std::string("a\x1f" "b\x1f")},
+                           {"list", std::string("a\x1f"
+                                                "b\x1f")},
                            {"k=ey", "back\\slash\ttab"},
                            {"a", "first"}}));
   const Result shown = Dzv({"dict", "show", "a.dict"});
@@ -273,7 +276,9 @@ TEST_F(DzvTest, ShowListsEveryItemInArchiveOrderWithControlBytesVisible) {
   const Result get = Dzv({"dict", "get", "--escapes", "a.dict", "list"});
   EXPECT_EQ(get.out, "a\\x1fb\\x1f\n");
   EXPECT_EQ(Dzv({"dict", "set", "--escapes", "a.dict", "tab\\tkey", "v\\x1c1\\x1d"}).status, 0);
-  EXPECT_EQ(Dzv({"dict", "get", "a.dict", "tab\tkey"}).out, "v\x1c" "1\x1d\n");
+  EXPECT_EQ(Dzv({"dict", "get", "a.dict", "tab\tkey"}).out,
+            "v\x1c"
+            "1\x1d\n");
 }
 
 TEST_F(DzvTest, UnreadableArchivesAreNamedExplainedAndNeverChanged) {
@@ -464,8 +469,7 @@ TEST_F(DzvTest, ExportAndImportRoundTripTheItems) {
   // --add keeps the archive's other items; without it the text replaces them.
   Write("more.txt", "c=3\r\na=10\r\n");
   EXPECT_EQ(Dzv({"dict", "import", "--add", "more.txt", "b.dict"}).status, 0);
-  EXPECT_EQ(Dzv({"dict", "show", "--text", "b.dict"}).out,
-            "a=10\nb=2\nc=3\nlist=x\\x1fy\\x1f\n");
+  EXPECT_EQ(Dzv({"dict", "show", "--text", "b.dict"}).out, "a=10\nb=2\nc=3\nlist=x\\x1fy\\x1f\n");
   EXPECT_EQ(Dzv({"dict", "import", "more.txt", "b.dict"}).status, 0);
   EXPECT_EQ(Dzv({"dict", "show", "--text", "b.dict"}).out, "a=10\nc=3\n");
 }
@@ -520,9 +524,17 @@ TEST_F(DzvTest, ExportNamesItemsThatWillNotReadBack) {
 // ---- Merge and attributes ----------------------------------------------
 
 TEST_F(DzvTest, MergeTakesThePrefixedItemsAndMergesLists) {
-  Write("first.dict", Archive({{"App.QueryList", "a\x1f" "b\x1f"}, {"App.X", "1"}, {"Other", "o"}}));
-  Write("second.dict", Archive({{"App.QueryList", "c\x1f" "a\x1f"}, {"App.X", "2"}}));
-  const Result r = Dzv({"dict", "merge", "--prefix", "App.", "first.dict", "second.dict", "out.dict"});
+  Write("first.dict", Archive({{"App.QueryList",
+                                "a\x1f"
+                                "b\x1f"},
+                               {"App.X", "1"},
+                               {"Other", "o"}}));
+  Write("second.dict", Archive({{"App.QueryList",
+                                 "c\x1f"
+                                 "a\x1f"},
+                                {"App.X", "2"}}));
+  const Result r =
+      Dzv({"dict", "merge", "--prefix", "App.", "first.dict", "second.dict", "out.dict"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Dzv({"dict", "show", "--text", "out.dict"}).out,
             "App.QueryList=c\\x1fa\\x1fb\\x1f\nApp.X=2\n");
@@ -533,7 +545,10 @@ TEST_F(DzvTest, MergeTakesThePrefixedItemsAndMergesLists) {
 }
 
 TEST_F(DzvTest, AttrReadsStructuredValuesAndTheAttributeItems) {
-  Write("a.dict", Archive({{"F", "Title\x1c" "Customer\x1dLabel\x1c" "Cust.\x1d"},
+  Write("a.dict", Archive({{"F",
+                            "Title\x1c"
+                            "Customer\x1dLabel\x1c"
+                            "Cust.\x1d"},
                            {"G.Status Text", "help"}}));
   EXPECT_EQ(Dzv({"dict", "attr", "a.dict", "F", "Label"}).out, "Cust.\n");
   EXPECT_EQ(Dzv({"dict", "attr", "a.dict", "G", "S"}).out, "help\n");
@@ -545,10 +560,13 @@ TEST_F(DzvTest, AttrReadsStructuredValuesAndTheAttributeItems) {
 // ---- Profiles ------------------------------------------------------------
 
 TEST_F(DzvTest, ProfileLayersAreReadInOrderAndWrittenOneAtATime) {
-  EXPECT_EQ(Dzv({"profile", "set", "--layer", "default", "--default", "d.dict", "Win", "Left",
-                 "100"}).status, 0);
-  EXPECT_EQ(Dzv({"profile", "set", "--layer", "default", "--default", "d.dict", "Win", "Top",
-                 "50"}).status, 0);
+  EXPECT_EQ(
+      Dzv({"profile", "set", "--layer", "default", "--default", "d.dict", "Win", "Left", "100"})
+          .status,
+      0);
+  EXPECT_EQ(Dzv({"profile", "set", "--layer", "default", "--default", "d.dict", "Win", "Top", "50"})
+                .status,
+            0);
   const Result set = Dzv({"profile", "set", "--user", "u.dict", "Win", "Left", "120"});
   EXPECT_EQ(set.status, 0);
   EXPECT_THAT(set.out, HasSubstr("user layer u.dict"));
@@ -583,8 +601,8 @@ TEST_F(DzvTest, ProfileLayersAreReadInOrderAndWrittenOneAtATime) {
   EXPECT_EQ(nowhere.status, 1);
   EXPECT_THAT(nowhere.err, HasSubstr("[Win] Width: set in neither layer"));
 
-  const Result section = Dzv({"profile", "delete-section", "--layer", "default", "--default",
-                              "d.dict", "Win"});
+  const Result section =
+      Dzv({"profile", "delete-section", "--layer", "default", "--default", "d.dict", "Win"});
   EXPECT_EQ(section.status, 0);
   EXPECT_THAT(section.out, HasSubstr("deleted 2 settings"));
   EXPECT_EQ(Dzv({"dict", "show", "d.dict"}).out, "");
@@ -595,11 +613,10 @@ TEST_F(DzvTest, ProfileEntriesKeepTheirEscapesAndLongKeysAreRefused) {
   EXPECT_EQ(Dzv({"dict", "get", "u.dict", "S.a<comma>b<dot>c<equal>d"}).out, "v\n");
   EXPECT_EQ(Dzv({"profile", "list", "--user", "u.dict", "S"}).out,
             "user     a<comma>b<dot>c<equal>d=v\n");
-  EXPECT_EQ(Dzv({"profile", "get", "--user", "u.dict", "S", "a<comma>b<dot>c<equal>d"}).out,
-            "v\n");
+  EXPECT_EQ(Dzv({"profile", "get", "--user", "u.dict", "S", "a<comma>b<dot>c<equal>d"}).out, "v\n");
   // 250 bytes of section, "." and five "," escaped to 35 bytes: 286.
-  const Result longer = Dzv({"profile", "set", "--user", "u.dict", std::string(250, 's'),
-                             ",,,,,", "v"});
+  const Result longer =
+      Dzv({"profile", "set", "--user", "u.dict", std::string(250, 's'), ",,,,,", "v"});
   EXPECT_EQ(longer.status, 1);
   EXPECT_THAT(longer.err, HasSubstr("its key would have 286 bytes"));
 }
@@ -681,8 +698,9 @@ TEST_F(DzvTest, RealModelFilesBalanceAndEveryLineIsCounted) {
 TEST_F(DzvTest, RegistryValuesRoundTripAndMissingKeysAreNamed) {
   const std::string key = "HKCU\\Software\\Acme\\Orders";
   EXPECT_EQ(Dzv({"registry", "write", key, "Server", "db1"}).status, 0);
-  EXPECT_EQ(Dzv({"registry", "write", "HKEY_CURRENT_USER\\Software\\Acme\\Orders", "Port",
-                 "1521"}).status, 0);
+  EXPECT_EQ(Dzv({"registry", "write", "HKEY_CURRENT_USER\\Software\\Acme\\Orders", "Port", "1521"})
+                .status,
+            0);
   EXPECT_EQ(Dzv({"registry", "list", key}).out, "Server\nPort\n");
   EXPECT_EQ(Dzv({"registry", "read", "hkcu\\software\\acme\\orders", "server"}).out, "db1\n");
   EXPECT_EQ(Dzv({"registry", "read", "--raw", key, "Port"}).out, std::string("1521\0", 5));
@@ -792,8 +810,8 @@ TEST_F(DzvTest, CredentialsStatusFollowsTheLibrarySearchPath) {
 
 TEST_F(DzvTest, AFullStandardOutputIsAFailure) {
   Write("a.dict", Archive({{"k", "v"}}));
-  const std::string command = std::string(DZV_CLI_PATH) + " dict show " + File("a.dict") +
-                        " > /dev/full 2> " + File("err");
+  const std::string command =
+      std::string(DZV_CLI_PATH) + " dict show " + File("a.dict") + " > /dev/full 2> " + File("err");
   const int status = std::system(command.c_str());
   EXPECT_EQ(WEXITSTATUS(status), 1);
   EXPECT_THAT(ReadFileBytes(File("err")), HasSubstr("could not write to standard output"));

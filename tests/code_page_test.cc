@@ -1,11 +1,12 @@
 // The code page of the process and the character rules built on it.
+#include "platform/code_page.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "dictionary/string_map.h"
 #include "duduzuvez210.h"
-#include "platform/code_page.h"
 #if defined(__linux__)
 #include "platform/linux/code_page.h"
 #endif
@@ -26,17 +27,38 @@ TEST(CodePageFromLocale, NamedCodesets) {
     const char* locale;
     uint32_t code_page;
   } cases[] = {
-      {"ja_JP.SJIS", 932},        {"ja_JP.Shift_JIS", 932},  {"ja_JP.shift-jis", 932},
-      {"ja_JP.CP932", 932},       {"ja_JP.WINDOWS-31J", 932}, {"zh_CN.GBK", 936},
-      {"zh_CN.cp936", 936},       {"zh_CN.GB2312", 936},     {"zh_CN.euc-cn", 936},
-      {"ko_KR.EUC-KR", 949},      {"ko_KR.CP949", 949},      {"ko_KR.UHC", 949},
-      {"zh_TW.BIG5", 950},        {"zh_HK.BIG5-HKSCS", 950}, {"zh_TW.cp950", 950},
-      {"ko_KR.JOHAB", 1361},      {"ko_KR.CP1361", 1361},    {"en_US.UTF-8", 65001},
-      {"C.utf8", 65001},          {"de_DE.UTF-8@euro", 65001}, {"C", 1252},
-      {"POSIX", 1252},            {"en_US", 1252},           {"", 1252},
-      {"en_US.ISO-8859-1", 1252}, {"fr_FR.latin1", 1252},    {"en_US.CP1252", 1252},
-      {"ru_RU.CP1251", 1251},     {"pl_PL.windows-1250", 1250}, {"el_GR.WINDOWS1253", 1253},
-      {"de_DE.ISO-8859-15@euro", 28605}, {"ja_JP.sjis@variant", 932},
+      {"ja_JP.SJIS", 932},
+      {"ja_JP.Shift_JIS", 932},
+      {"ja_JP.shift-jis", 932},
+      {"ja_JP.CP932", 932},
+      {"ja_JP.WINDOWS-31J", 932},
+      {"zh_CN.GBK", 936},
+      {"zh_CN.cp936", 936},
+      {"zh_CN.GB2312", 936},
+      {"zh_CN.euc-cn", 936},
+      {"ko_KR.EUC-KR", 949},
+      {"ko_KR.CP949", 949},
+      {"ko_KR.UHC", 949},
+      {"zh_TW.BIG5", 950},
+      {"zh_HK.BIG5-HKSCS", 950},
+      {"zh_TW.cp950", 950},
+      {"ko_KR.JOHAB", 1361},
+      {"ko_KR.CP1361", 1361},
+      {"en_US.UTF-8", 65001},
+      {"C.utf8", 65001},
+      {"de_DE.UTF-8@euro", 65001},
+      {"C", 1252},
+      {"POSIX", 1252},
+      {"en_US", 1252},
+      {"", 1252},
+      {"en_US.ISO-8859-1", 1252},
+      {"fr_FR.latin1", 1252},
+      {"en_US.CP1252", 1252},
+      {"ru_RU.CP1251", 1251},
+      {"pl_PL.windows-1250", 1250},
+      {"el_GR.WINDOWS1253", 1253},
+      {"de_DE.ISO-8859-15@euro", 28605},
+      {"ja_JP.sjis@variant", 932},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(CodePageFromLocaleName(c.locale), c.code_page) << c.locale;
@@ -47,8 +69,7 @@ TEST(CodePageFromLocale, NamedCodesets) {
 
 class FixedCodePage : public platform::CodePageWrapper {
  public:
-  explicit FixedCodePage(uint32_t cp)
-      : CodePageWrapper(&platform::CodePage::Default()), cp_(cp) {}
+  explicit FixedCodePage(uint32_t cp) : CodePageWrapper(&platform::CodePage::Default()), cp_(cp) {}
   uint32_t AnsiCodePage() override { return cp_; }
   bool Describe(uint32_t code_page, platform::CodePageInfo* info) override {
     ++describes;

@@ -33,8 +33,7 @@ std::string Value(int32_t h, const std::string& key) {
 
 int32_t NewWith(const Items& items) {
   const int32_t h = DictionaryNew("TEST");
-  for (const auto& [k, v] : items)
-    EXPECT_EQ(DictionaryItemAdd(h, k.c_str(), v.c_str()), 1);
+  for (const auto& [k, v] : items) EXPECT_EQ(DictionaryItemAdd(h, k.c_str(), v.c_str()), 1);
   return h;
 }
 
@@ -49,14 +48,12 @@ int32_t NextHandle() {
 
 TEST(ListKey, WindowIsOneByteLongerThanTheWord) {
   for (const char* key :
-       {"Form.QueryList", "xQueryList", "QueryLists", "a.UserItemList",
-        "UserItemList2", "xOverrideItemList", "OverrideItemLists",
-        "Form.QueryList\x82"}) {
+       {"Form.QueryList", "xQueryList", "QueryLists", "a.UserItemList", "UserItemList2",
+        "xOverrideItemList", "OverrideItemLists", "Form.QueryList\x82"}) {
     EXPECT_TRUE(IsListKey(kSingleByte, key)) << key;
   }
-  for (const char* key :
-       {"QueryList", "UserItemList", "OverrideItemList", "QueryListXY",
-        "Form.querylist", "Form.QueryLis", "", "List"}) {
+  for (const char* key : {"QueryList", "UserItemList", "OverrideItemList", "QueryListXY",
+                          "Form.querylist", "Form.QueryLis", "", "List"}) {
     EXPECT_FALSE(IsListKey(kSingleByte, key)) << key;
   }
 }
@@ -124,16 +121,12 @@ TEST(MergeList, DoubleByteSearchMatchesOnlyAtCharacterStarts) {
 
 // The merge as defined, written independently: tokens by a byte walk, and a
 // token present when its bytes follow at one of V's character starts.
-std::string ModelMerge(const text::LeadByteTable& t, const std::string& v,
-                       const std::string& d) {
+std::string ModelMerge(const text::LeadByteTable& t, const std::string& v, const std::string& d) {
   std::vector<size_t> starts;
-  for (size_t i = 0; i < v.size(); i += t.IsLead(v[i]) ? 2 : 1)
-    starts.push_back(i);
+  for (size_t i = 0; i < v.size(); i += t.IsLead(v[i]) ? 2 : 1) starts.push_back(i);
   auto present = [&](const std::string& token) {
     for (size_t s : starts) {
-      if (s + token.size() <= v.size() &&
-          v.compare(s, token.size(), token) == 0)
-        return true;
+      if (s + token.size() <= v.size() && v.compare(s, token.size(), token) == 0) return true;
     }
     return false;
   };
@@ -149,8 +142,7 @@ std::string ModelMerge(const text::LeadByteTable& t, const std::string& v,
   return merged;
 }
 
-std::string RandomBytes(std::mt19937& rng, size_t max_len,
-                        std::string_view alphabet) {
+std::string RandomBytes(std::mt19937& rng, size_t max_len, std::string_view alphabet) {
   std::uniform_int_distribution<size_t> len(0, max_len);
   std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
   std::string s(len(rng), ' ');
@@ -171,10 +163,8 @@ TEST(MergeList, AgreesWithModelOnRandomLists) {
     const std::string d = RandomBytes(rng, max_len, alphabet);
     const std::string expected = ModelMerge(t, v, d);
     ASSERT_EQ(MergeList(t, v, d), expected) << "round " << round;
-    ASSERT_EQ(MergeList(t, v, d, 0), expected)
-        << "round " << round << " (indexed)";
-    ASSERT_EQ(MergeList(t, v, d, SIZE_MAX), expected)
-        << "round " << round << " (scanned)";
+    ASSERT_EQ(MergeList(t, v, d, 0), expected) << "round " << round << " (indexed)";
+    ASSERT_EQ(MergeList(t, v, d, SIZE_MAX), expected) << "round " << round << " (scanned)";
   }
 }
 
@@ -184,9 +174,8 @@ TEST(SubstringIndex, AgreesWithTheSearchItReplaces) {
   for (int round = 0; round < 300; ++round) {
     const text::LeadByteTable& t = round % 2 == 0 ? kSingleByte : sjis;
     // A periodic text makes every doubling round count.
-    const std::string text =
-        round % 10 == 0 ? std::string(500, 'a') + "b" + std::string(500, 'a')
-                        : RandomBytes(rng, 400, "ab\x82\xE0");
+    const std::string text = round % 10 == 0 ? std::string(500, 'a') + "b" + std::string(500, 'a')
+                                             : RandomBytes(rng, 400, "ab\x82\xE0");
     const SubstringIndex index(t, text);
     for (int q = 0; q < 40; ++q) {
       std::string pattern = RandomBytes(rng, 6, "ab\x82\xE0");
@@ -205,8 +194,7 @@ TEST(SubstringIndex, AgreesWithTheSearchItReplaces) {
 // ---- DictionaryCopy -------------------------------------------------------
 
 TEST(DictionaryCopy, PrefixSelectsKeysWithCase) {
-  const Items source = {
-      {"A.x", "1"}, {"A.", "2"}, {"a.x", "3"}, {"B.A.x", "4"}, {"A", "5"}};
+  const Items source = {{"A.x", "1"}, {"A.", "2"}, {"a.x", "3"}, {"B.A.x", "4"}, {"A", "5"}};
   for (const char* prefix : {static_cast<const char*>(nullptr), ""}) {
     const int32_t from = NewWith(source), to = DictionaryNew(nullptr);
     EXPECT_EQ(::DictionaryCopy(from, to, prefix), 1);
@@ -214,8 +202,7 @@ TEST(DictionaryCopy, PrefixSelectsKeysWithCase) {
     DictionaryFree(from);
     DictionaryFree(to);
   }
-  const int32_t from = NewWith(source),
-                to = NewWith({{"A.x", "old"}, {"keep", "k"}});
+  const int32_t from = NewWith(source), to = NewWith({{"A.x", "old"}, {"keep", "k"}});
   EXPECT_EQ(::DictionaryCopy(from, to, "A."), 1);
   EXPECT_EQ(ItemsOf(to).size(), 3u);
   EXPECT_EQ(Value(to, "A.x"), "1");
@@ -242,7 +229,7 @@ TEST(DictionaryCopy, ListKeysMergeAndOtherKeysReplace) {
   EXPECT_EQ(Value(to, "F.QueryList"), "c" + S + "a" + S + "b" + S);
   EXPECT_EQ(Value(to, "QueryList"), "c" + S);  // the bare word: replaced
   EXPECT_EQ(Value(to, "F.QueryLists"), "c" + S + "a" + S);
-  EXPECT_EQ(Value(to, "F.UserItemList"), "n" + S);  // absent before: as it came
+  EXPECT_EQ(Value(to, "F.UserItemList"), "n" + S);      // absent before: as it came
   EXPECT_EQ(Value(to, "F.OverrideItemList"), "o" + S);  // not emptied
   DictionaryFree(from);
   DictionaryFree(to);
@@ -268,9 +255,8 @@ TEST(DictionaryCopy, OntoItselfKeepsEveryItem) {
     const std::string n = std::to_string(i);
     items.emplace_back("k" + n, std::string(i % 50, 'v') + n);
     if (i % 7 == 0) {
-      items.emplace_back(
-          "L" + n + ".QueryList",
-          "tok" + n + S + std::string(40, 'x') + S + "q" + S + "q" + S);
+      items.emplace_back("L" + n + ".QueryList",
+                         "tok" + n + S + std::string(40, 'x') + S + "q" + S + "q" + S);
     }
   }
   const int32_t h = NewWith(items);
@@ -285,16 +271,14 @@ TEST(DictionaryCopy, OntoItselfKeepsEveryItem) {
 TEST(DictionaryCopy, LongListsAreMergedWhole) {
   std::string v, d, missing;
   for (int i = 0; i < 6000; ++i) v += "item" + std::to_string(i) + S;
-  for (int i = 0; i < 6000; i += 3)
-    d += "item" + std::to_string(i) + S;  // present
+  for (int i = 0; i < 6000; i += 3) d += "item" + std::to_string(i) + S;  // present
   for (int i = 0; i < 4000; ++i) {
     const std::string token = "new" + std::to_string(i) + S;
     d += token;
     missing += token;
   }
   ASSERT_GT(v.size(), 32000u);
-  const int32_t from = NewWith({{"F.QueryList", v}}),
-                to = NewWith({{"F.QueryList", d}});
+  const int32_t from = NewWith({{"F.QueryList", v}}), to = NewWith({{"F.QueryList", d}});
   EXPECT_EQ(::DictionaryCopy(from, to, "F."), 1);
   EXPECT_EQ(Value(to, "F.QueryList"), v + missing);
   DictionaryFree(from);
@@ -312,8 +296,7 @@ TEST(DictionaryMerge, SecondOverFirstWithinThePrefix) {
                                  {"a.x", "out"},
                                  {"B.A.x", "out"},
                                  {"A", "out"}});
-  const int32_t second =
-      NewWith({{"A.x", "2"}, {"A.QueryList", "c" + S + "a" + S}, {"A.z", "s"}});
+  const int32_t second = NewWith({{"A.x", "2"}, {"A.QueryList", "c" + S + "a" + S}, {"A.z", "s"}});
   const Items first_before = ItemsOf(first), second_before = ItemsOf(second);
   const int32_t m = ::DictionaryMerge(first, second, "A.");
   ASSERT_NE(m, 0);
@@ -334,16 +317,14 @@ TEST(DictionaryMerge, SecondOverFirstWithinThePrefix) {
 TEST(DictionaryMerge, FirstIsInsertedBeforeSecond) {
   // 'vj' and 'gqh' share bucket 0, where the newer key comes first.
   const int32_t a = NewWith({{"vj", "1"}}), b = NewWith({{"gqh", "2"}});
-  const int32_t ab = ::DictionaryMerge(a, b, nullptr),
-                ba = ::DictionaryMerge(b, a, nullptr);
+  const int32_t ab = ::DictionaryMerge(a, b, nullptr), ba = ::DictionaryMerge(b, a, nullptr);
   EXPECT_EQ(ItemsOf(ab), (Items{{"gqh", "2"}, {"vj", "1"}}));
   EXPECT_EQ(ItemsOf(ba), (Items{{"vj", "1"}, {"gqh", "2"}}));
   for (int32_t h : {a, b, ab, ba}) DictionaryFree(h);
 }
 
 TEST(DictionaryMerge, OfOneDictionaryWithItself) {
-  const int32_t h =
-      NewWith({{"p.a", "1"}, {"p.QueryList", "x" + S + "x" + S}, {"q", "2"}});
+  const int32_t h = NewWith({{"p.a", "1"}, {"p.QueryList", "x" + S + "x" + S}, {"q", "2"}});
   const int32_t m = ::DictionaryMerge(h, h, "p.");
   Items merged = ItemsOf(m);
   std::sort(merged.begin(), merged.end());

@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <random>
@@ -156,8 +156,8 @@ TEST(CrashSafety, KilledWritersLeaveTheOldOrTheNewFile) {
   std::printf(
       "[ crash ] %d kills in %s (round %lld us): archive found as A/B %d/%d, text %d/%d; "
       "%d temporaries left by %d kills\n",
-      kKills, dir.path().c_str(), static_cast<long long>(round_us), seen[0][0], seen[0][1], seen[1][0], seen[1][1],
-      temporaries, kills_leaving_one);
+      kKills, dir.path().c_str(), static_cast<long long>(round_us), seen[0][0], seen[0][1],
+      seen[1][0], seen[1][1], temporaries, kills_leaving_one);
   RecordProperty("kills", kKills);
   RecordProperty("temporaries_left", temporaries);
 }

@@ -75,8 +75,7 @@ class Background {
 };
 
 // Standard output of a tool, or nullopt when it failed or timed out.
-std::optional<std::string> Tool(const std::vector<std::string>& argv,
-                                std::string_view input = {}) {
+std::optional<std::string> Tool(const std::vector<std::string>& argv, std::string_view input = {}) {
   ProcessOptions options;
   options.capture_output = input.empty();
   options.feed_input = !input.empty();
@@ -225,7 +224,9 @@ TEST_F(VirtualDesktop, TextCopiedElsewhereIsReadHere) {
   ASSERT_TRUE(CopyElsewhere(path(1), "grüße ✓"));
   EXPECT_EQ(_GetClipboardDataLength(nullptr), 8);
   EXPECT_EQ(_GetClipboardData(nullptr, buffer), 7);
-  EXPECT_STREQ(buffer, "gr\xfc\xdf" "e ?");  // the code page lacks the check mark
+  EXPECT_STREQ(buffer,
+               "gr\xfc\xdf"
+               "e ?");  // the code page lacks the check mark
 
   UseCodePage(932);
   ASSERT_TRUE(CopyElsewhere(path(1), "日本"));
@@ -242,8 +243,7 @@ TEST_F(VirtualDesktop, OpenFileDialogAnsweredByTyping) {
 
   // The window the dialog belongs to, with the focus.
   Background owner_window({zenity, "--info", "--title=dzv-owner", "--text=owner"});
-  const auto found =
-      Tool({xdotool, "search", "--sync", "--onlyvisible", "--name", "^dzv-owner$"});
+  const auto found = Tool({xdotool, "search", "--sync", "--onlyvisible", "--name", "^dzv-owner$"});
   ASSERT_TRUE(found) << "the owner window did not appear";
   const std::string owner = found->substr(0, found->find('\n'));
   ASSERT_TRUE(Tool({xdotool, "windowfocus", "--sync", owner}));
@@ -274,9 +274,8 @@ TEST_F(VirtualDesktop, FolderDialogAnsweredByTyping) {
   Background watchdog = Watchdog();
   ASSERT_TRUE(typist.started() && watchdog.started());
   char display[260] = "", path[260] = "";
-  EXPECT_EQ(_DlgBrowseForFolder(nullptr, "dzv-e2e-folder", home_.File("sub").c_str(), display,
-                                path),
-            1);
+  EXPECT_EQ(
+      _DlgBrowseForFolder(nullptr, "dzv-e2e-folder", home_.File("sub").c_str(), display, path), 1);
   EXPECT_EQ(std::string(path), home_.File("sub"));
   EXPECT_STREQ(display, "sub");
 }

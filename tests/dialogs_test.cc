@@ -1,5 +1,7 @@
 // The open-file and folder dialogs through the exports, over a scripted
 // dialog backend and a window tree in memory.
+#include "platform/dialogs.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,7 +15,6 @@
 #include "desktop/selection_list.h"
 #include "duduzuvez210.h"
 #include "platform/code_page.h"
-#include "platform/dialogs.h"
 #include "platform/windowing.h"
 #include "test_util.h"
 #include "text/mbcs.h"
@@ -175,8 +176,7 @@ TEST_F(OpenFileDialog, SettingsGivenToThePlatform) {
   EXPECT_EQ(dialogs_.seen.file, buffer_.data());
   EXPECT_EQ(dialogs_.seen.max_file, 30000u);
   EXPECT_EQ(dialogs_.seen.filter_index, 2u);
-  EXPECT_EQ(dialogs_.seen_filter,
-            (std::vector<std::string>{"Text", "*.txt;*.doc", "All", "*.*"}));
+  EXPECT_EQ(dialogs_.seen_filter, (std::vector<std::string>{"Text", "*.txt;*.doc", "All", "*.*"}));
 
   // A null filter gives no list; the reserved argument changes nothing.
   char buffer[kBufferSize] = "";
@@ -268,8 +268,10 @@ TEST_F(OpenFileDialog, NullIndexOrBufferShowsNoDialog) {
 
 TEST_F(OpenFileDialog, OwnerAndItsTopLevelAreDisabledWhileTheDialogRuns) {
   // Top-level 10 owns popup 20, whose child 30 holds child 40.
-  windows_.windows = {{10, {0, false, true}}, {20, {10, false, true}},
-                      {30, {20, true, true}}, {40, {30, true, true}}};
+  windows_.windows = {{10, {0, false, true}},
+                      {20, {10, false, true}},
+                      {30, {20, true, true}},
+                      {40, {30, true, true}}};
   windows_.focus = 40;
   dialogs_.during_dialog = [&] {
     EXPECT_FALSE(windows_.windows[10].enabled);
@@ -279,9 +281,9 @@ TEST_F(OpenFileDialog, OwnerAndItsTopLevelAreDisabledWhileTheDialogRuns) {
   };
   dialogs_.answer = std::string("/a\0\0", 4);
   int32_t index = 1;
-  ASSERT_EQ(_DlgOpenFile1(reinterpret_cast<DZV_HWND>(40), nullptr, nullptr, 0, &index,
-                          buffer_.data()),
-            1);
+  ASSERT_EQ(
+      _DlgOpenFile1(reinterpret_cast<DZV_HWND>(40), nullptr, nullptr, 0, &index, buffer_.data()),
+      1);
   EXPECT_EQ(dialogs_.seen.owner, 20u);
   EXPECT_EQ(windows_.log, "disable 10;disable 20;enable 20;focus 40;enable 10;");
 
@@ -290,9 +292,9 @@ TEST_F(OpenFileDialog, OwnerAndItsTopLevelAreDisabledWhileTheDialogRuns) {
   windows_.windows[20].enabled = false;
   dialogs_.during_dialog = [&] { windows_.windows.erase(40); };
   windows_.log.clear();
-  ASSERT_EQ(_DlgOpenFile1(reinterpret_cast<DZV_HWND>(30), nullptr, nullptr, 0, &index,
-                          buffer_.data()),
-            1);
+  ASSERT_EQ(
+      _DlgOpenFile1(reinterpret_cast<DZV_HWND>(30), nullptr, nullptr, 0, &index, buffer_.data()),
+      1);
   EXPECT_EQ(windows_.log, "disable 10;enable 10;");
   dialogs_.during_dialog = nullptr;
   windows_.log.clear();
@@ -312,7 +314,9 @@ TEST(NextPathRule, BackslashIsAddedUnlessTheDirectoryEndsInItsSeparator) {
   const text::LeadByteTable sjis = text::LeadByteTable::ForCodePage(932, cp);
   // The last character is 0x95 0x5C, not a backslash.
   EXPECT_EQ(desktop::JoinPath(sjis, "C:\\\x95\x5C", "a"), "C:\\\x95\x5C\\a");
-  EXPECT_EQ(desktop::JoinPath(none, "C:\\\x95\x5C", "a"), "C:\\\x95\x5C" "a");
+  EXPECT_EQ(desktop::JoinPath(none, "C:\\\x95\x5C", "a"),
+            "C:\\\x95\x5C"
+            "a");
 }
 
 TEST(NextPathRule, StepsByCharactersAndStaysInsideTheBuffer) {
@@ -338,8 +342,7 @@ class FolderDialog : public ::testing::Test {
 TEST_F(FolderDialog, ChosenFolderAndTheInitialSelection) {
   dialogs_.answer = "/home/u/docs";
   const char* initial = "/home/u";
-  EXPECT_EQ(_DlgBrowseForFolder(reinterpret_cast<DZV_HWND>(7), "Where?", initial, display_,
-                                path_),
+  EXPECT_EQ(_DlgBrowseForFolder(reinterpret_cast<DZV_HWND>(7), "Where?", initial, display_, path_),
             1);
   EXPECT_STREQ(path_, "/home/u/docs");
   EXPECT_STREQ(display_, "Display");

@@ -56,11 +56,12 @@ class HostileInputs : public ::testing::Test {
               gid_t gid = 0) {
     std::vector<std::string> words = {DZV_CLI_PATH};
     words.insert(words.end(), args.begin(), args.end());
-    std::vector<std::string> environment = {
-        "XDG_CONFIG_HOME=" + dir_.File("config"), "XDG_RUNTIME_DIR=" + dir_.File("runtime"),
-        "PATH=/usr/bin:/bin"};
+    std::vector<std::string> environment = {"XDG_CONFIG_HOME=" + dir_.File("config"),
+                                            "XDG_RUNTIME_DIR=" + dir_.File("runtime"),
+                                            "PATH=/usr/bin:/bin"};
     for (char** e = environ; *e != nullptr; ++e) {
-      if (std::strncmp(*e, "ASAN_OPTIONS=", 13) == 0 || std::strncmp(*e, "UBSAN_OPTIONS=", 14) == 0 ||
+      if (std::strncmp(*e, "ASAN_OPTIONS=", 13) == 0 ||
+          std::strncmp(*e, "UBSAN_OPTIONS=", 14) == 0 ||
           std::strncmp(*e, "LSAN_OPTIONS=", 13) == 0) {
         environment.emplace_back(*e);
       }
@@ -159,8 +160,14 @@ class HostileInputs : public ::testing::Test {
     bytes += std::string("\x01k\x02v1", 5);
     bytes += "\x0cWindow.Title";
     bytes += std::string("\x0a") + "T\x1cHello\x1d" + "..";
-    bytes += std::string("\xff\xfe\xff\x03" "a\0b\0c\0", 10);
-    bytes += std::string("\xff\x05\x00" "hello", 8);
+    bytes += std::string(
+        "\xff\xfe\xff\x03"
+        "a\0b\0c\0",
+        10);
+    bytes += std::string(
+        "\xff\x05\x00"
+        "hello",
+        8);
     bytes += "\x05S.one\x03val";
     return bytes;
   }
@@ -281,15 +288,16 @@ TEST_F(HostileInputs, OddTextForms) {
       {"cr-only.txt", "a=1\rb=2\r"},
       {"empty.txt", ""},
       {"binary.txt", RandomBytes(4096, random)},
-      {"many-short-lines.txt", [] {
+      {"many-short-lines.txt",
+       [] {
          std::string text;
          for (int i = 0; i < 50000; ++i) text += "k" + std::to_string(i) + "=\n";
          return text;
        }()},
   };
   for (const auto& [name, bytes] : files) {
-    RunAll(Make(name, bytes), {kTextCommands[0], kTextCommands[1], kArchiveCommands[0],
-                               kModelCommands[0]});
+    RunAll(Make(name, bytes),
+           {kTextCommands[0], kTextCommands[1], kArchiveCommands[0], kModelCommands[0]});
   }
 }
 
@@ -332,8 +340,9 @@ TEST_F(HostileInputs, DirectoriesDevicesFifosAndLinks) {
     std::strcpy(address.sun_path, socket_path.c_str());
     have_socket = bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
   }
-  std::vector<std::string> inputs = {"a-directory", "a-fifo", "dangling-link", "loop-a",
-                                     "no-such-directory/x.dict", "/dev/null", "/dev/zero"};
+  std::vector<std::string> inputs = {
+      "a-directory", "a-fifo",   "dangling-link", "loop-a", "no-such-directory/x.dict",
+      "/dev/null",   "/dev/zero"};
   if (have_socket) inputs.push_back("a-socket");
   for (const std::string& input : inputs) RunAll(input, EveryCommand());
   if (sock >= 0) close(sock);

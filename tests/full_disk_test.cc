@@ -138,9 +138,9 @@ TEST(FullDisk, SmallTmpfsFillsUpWithoutLosingAFile) {
     ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
   } unmount{dir.path()};
 
-  Target targets[] = {Target("DictionarySave", &DictionarySave, &DictionaryOpen, dir.File("a.dic")),
-                      Target("DictionaryExport", &DictionaryExport, &DictionaryImport,
-                             dir.File("a.txt"))};
+  Target targets[] = {
+      Target("DictionarySave", &DictionarySave, &DictionaryOpen, dir.File("a.dic")),
+      Target("DictionaryExport", &DictionaryExport, &DictionaryImport, dir.File("a.txt"))};
   Dict d;
   int steps = 0;
   for (; steps < 200 && !(targets[0].full && targets[1].full); ++steps) {
@@ -163,9 +163,10 @@ TEST(FullDisk, SmallTmpfsFillsUpWithoutLosingAFile) {
     }
   }
   ASSERT_TRUE(targets[0].full && targets[1].full) << "64 KiB never filled up";
-  std::printf("[ full disk ] the 64 KiB tmpfs was full after %d steps: archive of %zu bytes, "
-              "text of %zu bytes kept\n",
-              steps, targets[0].last.size(), targets[1].last.size());
+  std::printf(
+      "[ full disk ] the 64 KiB tmpfs was full after %d steps: archive of %zu bytes, "
+      "text of %zu bytes kept\n",
+      steps, targets[0].last.size(), targets[1].last.size());
 
   for (Target& t : targets) {
     SCOPED_TRACE(t.name);
@@ -186,9 +187,9 @@ TEST(FullDisk, FileSizeLimitKeepsTheOldFiles) {
   if (!InChildProcess({})) return;
   ASSERT_NE(std::signal(SIGXFSZ, SIG_IGN), SIG_ERR);
   TempDir dir;
-  Target targets[] = {Target("DictionarySave", &DictionarySave, &DictionaryOpen, dir.File("a.dic")),
-                      Target("DictionaryExport", &DictionaryExport, &DictionaryImport,
-                             dir.File("a.txt"))};
+  Target targets[] = {
+      Target("DictionarySave", &DictionarySave, &DictionaryOpen, dir.File("a.dic")),
+      Target("DictionaryExport", &DictionaryExport, &DictionaryImport, dir.File("a.txt"))};
   Dict small(Items{{"k", "v"}});
   for (Target& t : targets) {
     ASSERT_EQ(t.write(small.h(), t.path.c_str()), 1);

@@ -18,8 +18,7 @@ using dzv::profile::ProfileKey;
 
 std::string KeyOf(const std::string& section, const std::string& entry) {
   ProfileKey key;
-  return ProfileKey::Build(section, entry, &key) ? std::string(key.view())
-                                                 : "<too long>";
+  return ProfileKey::Build(section, entry, &key) ? std::string(key.view()) : "<too long>";
 }
 
 std::vector<std::string> Keys(int32_t h) {
@@ -118,16 +117,14 @@ TEST_F(Profile, OverLongKeysChangeNothing) {
   EXPECT_EQ(_ProfileValueSet(user_, long_section.c_str(), "a.b", "v"), 0);
   EXPECT_EQ(DictionaryItemCount(user_), 1);
   std::strcpy(buf_, "untouched");
-  EXPECT_EQ(_ProfileValueGet(user_, def_, long_section.c_str(), "abcde", buf_),
-            0);
+  EXPECT_EQ(_ProfileValueGet(user_, def_, long_section.c_str(), "abcde", buf_), 0);
   EXPECT_EQ(_ProfileValueLookup(user_, long_section.c_str(), "abcde", buf_), 0);
   EXPECT_EQ(_ProfileEntryDelete(user_, long_section.c_str(), "abcde"), 0);
   const std::string huge_section(255, 's');
   EXPECT_EQ(_ProfileEntryEnumerate(user_, def_, huge_section.c_str(), buf_), 0);
   EXPECT_EQ(_ProfileSectionDelete(user_, huge_section.c_str()), 0);
   EXPECT_STREQ(buf_, "untouched");
-  EXPECT_EQ(_ProfileValueGet(user_, def_, long_section.c_str(), "abcd", buf_),
-            1);
+  EXPECT_EQ(_ProfileValueGet(user_, def_, long_section.c_str(), "abcd", buf_), 1);
   EXPECT_STREQ(buf_, "fits");
 }
 
@@ -161,8 +158,7 @@ TEST_F(Profile, EnumerateInsertsDefaultLayerFirst) {
   };
   std::string e1 = "e0", e2;
   for (int i = 1; e2.empty(); ++i) {
-    if (bucket("e" + std::to_string(i)) == bucket(e1))
-      e2 = "e" + std::to_string(i);
+    if (bucket("e" + std::to_string(i)) == bucket(e1)) e2 = "e" + std::to_string(i);
   }
   ASSERT_EQ(_ProfileValueSet(def_, "S", e1.c_str(), "d"), 1);
   ASSERT_EQ(_ProfileValueSet(user_, "S", e2.c_str(), "u"), 1);

@@ -59,9 +59,7 @@ std::unique_ptr<char[]> ExactCopy(const std::string& line) {
   return copy;
 }
 
-int32_t Parse(const std::string& line) {
-  return ::ParseRoseLine(ExactCopy(line).get());
-}
+int32_t Parse(const std::string& line) { return ::ParseRoseLine(ExactCopy(line).get()); }
 
 TEST(ParseRoseLine, ObjectTypes) {
   for (const Keyword& k : kObjectTypes) {
@@ -133,12 +131,10 @@ int32_t Adjust(const std::string& line, std::string* text) {
   auto out = std::make_unique<char[]>(kRoseOutputSize);
   std::memset(out.get(), '#', kRoseOutputSize);
   const int32_t change = ::AdjustParLevel(ExactCopy(line).get(), out.get());
-  const char* end =
-      static_cast<const char*>(std::memchr(out.get(), '\0', kRoseOutputSize));
+  const char* end = static_cast<const char*>(std::memchr(out.get(), '\0', kRoseOutputSize));
   EXPECT_NE(end, nullptr) << "no terminating zero in the output area";
-  *text = end == nullptr
-              ? std::string()
-              : std::string(out.get(), static_cast<size_t>(end - out.get()));
+  *text =
+      end == nullptr ? std::string() : std::string(out.get(), static_cast<size_t>(end - out.get()));
   return change;
 }
 
@@ -231,15 +227,13 @@ FileWalk WalkModel(const std::string& bytes) {
   FileWalk walk;
   auto out = std::make_unique<char[]>(kRoseOutputSize);
   for (const std::string& line : SplitLines(bytes)) {
-    const int32_t level =
-        walk.final_level + ::AdjustParLevel(ExactCopy(line).get(), out.get());
+    const int32_t level = walk.final_level + ::AdjustParLevel(ExactCopy(line).get(), out.get());
     if (walk.final_level > 0 && level == 0) ++walk.returns_to_zero;
     walk.final_level = level;
     walk.lowest_level = std::min(walk.lowest_level, level);
 
     const size_t first = line.find_first_not_of(" \t");
-    const std::string trimmed =
-        first == std::string::npos ? "" : line.substr(first);
+    const std::string trimmed = first == std::string::npos ? "" : line.substr(first);
     const int32_t code = ::ParseRoseLine(line.c_str());
     const int32_t indented = ::ParseRoseLine(trimmed.c_str());
     if (code < 0 || code > 26 || indented < 0 || indented > 26) {
@@ -263,9 +257,8 @@ TEST(RoseModelFile, OwnSampleInBothLineEnds) {
   // Per code: 8 other objects (Petal, Design, two classes, an association,
   // two roles, a State with nothing after it); a line "supplier" without
   // its blank and a line "spaces" among the properties.
-  const std::array<int, 27> expected = {
-      0, 2, 1, 1, 1, 1, 1, 1, 1, 1, 8,  // code 0 is not compared
-      1, 3, 2, 1, 1, 1, 1, 1, 1, 4, 1, 5, 1, 1, 2, 1};
+  const std::array<int, 27> expected = {0, 2, 1, 1, 1, 1, 1, 1, 1, 1, 8,  // code 0 is not compared
+                                        1, 3, 2, 1, 1, 1, 1, 1, 1, 4, 1, 5, 1, 1, 2, 1};
   for (const std::string* bytes : {&lf, &crlf}) {
     const FileWalk walk = WalkModel(*bytes);
     EXPECT_EQ(walk.final_level, 0);
@@ -286,8 +279,7 @@ TEST(RoseModelFile, OwnSampleInBothLineEnds) {
 TEST(RoseModelFile, RealFilesBalance) {
   const std::filesystem::path dir = dzv::testing::SharedDataDir() / "rose";
   std::error_code ec;
-  if (!std::filesystem::is_directory(dir, ec))
-    GTEST_SKIP() << "no model files in " << dir;
+  if (!std::filesystem::is_directory(dir, ec)) GTEST_SKIP() << "no model files in " << dir;
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
     if (entry.path().extension() != ".mdl") continue;

@@ -96,7 +96,8 @@ TEST(StringMapEnumeration, NextOnSingleEntryAndEmptyMap) {
 TEST(StringMapEnumeration, RemovingEachEntryRightAfterNextVisitsAll) {
   CMapStringToString m(&kSingleByte);
   Dictionary(m);
-  for (int i = 0; i < 5000; ++i) m.Set("k" + std::to_string(i % 1700) + "/" + std::to_string(i), "v");
+  for (int i = 0; i < 5000; ++i)
+    m.Set("k" + std::to_string(i % 1700) + "/" + std::to_string(i), "v");
   const size_t total = m.size();
   size_t seen = 0;
   auto pos = m.Start();

@@ -3,7 +3,9 @@
 namespace dzv::desktop {
 namespace {
 
-char ByteAt(std::string_view buffer, size_t pos) { return pos < buffer.size() ? buffer[pos] : '\0'; }
+char ByteAt(std::string_view buffer, size_t pos) {
+  return pos < buffer.size() ? buffer[pos] : '\0';
+}
 
 // The zero-terminated text at `pos`.
 std::string_view TextAt(std::string_view buffer, size_t pos) {
@@ -13,10 +15,10 @@ std::string_view TextAt(std::string_view buffer, size_t pos) {
 }
 
 // The end of the item at `pos`: its first delimiter or zero byte.
-size_t ItemEnd(const text::LeadByteTable& t, std::string_view buffer, size_t pos,
-               char delimiter) {
+size_t ItemEnd(const text::LeadByteTable& t, std::string_view buffer, size_t pos, char delimiter) {
   const std::string_view text = TextAt(buffer, pos);
-  const size_t found = delimiter == '\0' ? std::string_view::npos : text::FindChar(t, text, delimiter);
+  const size_t found =
+      delimiter == '\0' ? std::string_view::npos : text::FindChar(t, text, delimiter);
   return pos + (found == std::string_view::npos ? text.size() : found);
 }
 

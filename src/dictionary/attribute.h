@@ -28,9 +28,8 @@ std::string_view AttributeItemName(std::string_view attribute);
 // (also when it is empty); writes the empty string and returns 0 when it was
 // not, and also when memory runs out. An invalid handle, or a null pointer,
 // returns 0 and writes nothing.
-int32_t DictionaryAttributeGet(const DictionaryTable& table, int32_t handle,
-                               const char* key, const char* attribute,
-                               char* output);
+int32_t DictionaryAttributeGet(const DictionaryTable& table, int32_t handle, const char* key,
+                               const char* attribute, char* output);
 
 }  // namespace dzv::dict
 

@@ -11,8 +11,8 @@ bool PrefixMatch(std::string_view key, const char* prefix) {
   return prefix == nullptr || key.starts_with(prefix);
 }
 
-int32_t DictionaryCopy(DictionaryTable& table, int32_t source,
-                       int32_t destination, const char* prefix) {
+int32_t DictionaryCopy(DictionaryTable& table, int32_t source, int32_t destination,
+                       const char* prefix) {
   const CMapStringToString* from = table.Get(source);
   CMapStringToString* to = table.Get(destination);
   if (from == nullptr || to == nullptr) return 0;
@@ -49,8 +49,7 @@ int32_t DictionaryCopy(DictionaryTable& table, int32_t source,
   return 1;
 }
 
-int32_t DictionaryMerge(DictionaryTable& table, int32_t first, int32_t second,
-                        const char* prefix) {
+int32_t DictionaryMerge(DictionaryTable& table, int32_t first, int32_t second, const char* prefix) {
   // Checked before the new dictionary exists: a stale handle could otherwise
   // name the new dictionary itself, which takes the lowest free slot.
   if (table.Get(first) == nullptr || table.Get(second) == nullptr) return 0;

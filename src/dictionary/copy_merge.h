@@ -26,15 +26,14 @@ bool PrefixMatch(std::string_view key, const char* prefix);
 // Returns 1, or 0 when either handle is invalid (nothing copied). When a
 // store throws, the items stored before it stay. Source and destination may
 // be the same dictionary; every item then stays as it was.
-int32_t DictionaryCopy(DictionaryTable& table, int32_t source,
-                       int32_t destination, const char* prefix);
+int32_t DictionaryCopy(DictionaryTable& table, int32_t source, int32_t destination,
+                       const char* prefix);
 
 // A new dictionary holding the prefixed items of `first`, then those of
 // `second` copied over them. Returns its handle; the caller frees it. Returns
 // 0 when either handle is invalid, and then creates no dictionary at all.
 // On any failure no new dictionary is left behind.
-int32_t DictionaryMerge(DictionaryTable& table, int32_t first, int32_t second,
-                        const char* prefix);
+int32_t DictionaryMerge(DictionaryTable& table, int32_t first, int32_t second, const char* prefix);
 
 }  // namespace dzv::dict
 

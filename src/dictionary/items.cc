@@ -32,8 +32,7 @@ int32_t DictionaryItemAdd(DictionaryTable& table, int32_t handle, const char* ke
   return 1;
 }
 
-int32_t DictionaryItemFind(DictionaryTable& table, int32_t handle, const char* key,
-                           char* value) {
+int32_t DictionaryItemFind(DictionaryTable& table, int32_t handle, const char* key, char* value) {
   CMapStringToString* map = table.Get(handle);
   if (map == nullptr || key == nullptr || value == nullptr) return 0;
   const ByteString* found = map->FindValue(key);
@@ -41,8 +40,7 @@ int32_t DictionaryItemFind(DictionaryTable& table, int32_t handle, const char* k
   return 1;
 }
 
-int32_t DictionaryLookup(DictionaryTable& table, int32_t handle, const char* key,
-                         char* value) {
+int32_t DictionaryLookup(DictionaryTable& table, int32_t handle, const char* key, char* value) {
   CMapStringToString* map = table.Get(handle);
   if (map == nullptr || key == nullptr || value == nullptr) return 0;
   const ByteString* found = map->FindValue(key);
@@ -71,8 +69,7 @@ int32_t DictionaryItemGetInit(DictionaryTable& table, int32_t handle) {
   return map->Count() != 0 ? 1 : 0;
 }
 
-int32_t DictionaryItemGetNext(DictionaryTable& table, int32_t handle, char* key,
-                              char* value) {
+int32_t DictionaryItemGetNext(DictionaryTable& table, int32_t handle, char* key, char* value) {
   CMapStringToString* map = table.Get(handle);
   if (map == nullptr || key == nullptr || value == nullptr) return 0;
   CMapStringToString::Position& pos = table.shared_position();

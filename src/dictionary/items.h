@@ -20,15 +20,12 @@ int32_t DictionaryFree(DictionaryTable& table, int32_t handle);
 int32_t DictionaryClear(DictionaryTable& table, int32_t handle);
 int32_t DictionaryItemAdd(DictionaryTable& table, int32_t handle, const char* key,
                           const char* value);
-int32_t DictionaryItemFind(DictionaryTable& table, int32_t handle, const char* key,
-                           char* value);
-int32_t DictionaryLookup(DictionaryTable& table, int32_t handle, const char* key,
-                         char* value);
+int32_t DictionaryItemFind(DictionaryTable& table, int32_t handle, const char* key, char* value);
+int32_t DictionaryLookup(DictionaryTable& table, int32_t handle, const char* key, char* value);
 int32_t DictionaryItemCount(DictionaryTable& table, int32_t handle);
 int32_t DictionaryItemDelete(DictionaryTable& table, int32_t handle, const char* key);
 int32_t DictionaryItemGetInit(DictionaryTable& table, int32_t handle);
-int32_t DictionaryItemGetNext(DictionaryTable& table, int32_t handle, char* key,
-                              char* value);
+int32_t DictionaryItemGetNext(DictionaryTable& table, int32_t handle, char* key, char* value);
 
 // Copies `s` and a terminating zero byte into `out`.
 void CopyOut(std::string_view s, char* out);

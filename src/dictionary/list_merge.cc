@@ -9,8 +9,7 @@
 namespace dzv::dict {
 namespace {
 
-constexpr std::string_view kListWords[] = {"QueryList", "UserItemList",
-                                           "OverrideItemList"};
+constexpr std::string_view kListWords[] = {"QueryList", "UserItemList", "OverrideItemList"};
 
 template <class Fn>
 void ForEachToken(std::string_view list, Fn&& fn) {
@@ -29,16 +28,15 @@ bool IsListKey(const text::LeadByteTable& t, std::string_view key) {
   for (std::string_view word : kListWords) {
     const size_t window = word.size() + 1;
     if (key.size() >= window &&
-        text::FindSubstring(t, key.substr(key.size() - window), word) !=
-            std::string_view::npos) {
+        text::FindSubstring(t, key.substr(key.size() - window), word) != std::string_view::npos) {
       return true;
     }
   }
   return false;
 }
 
-std::string MergeList(const text::LeadByteTable& t, std::string_view v,
-                      std::string_view d, size_t scan_budget) {
+std::string MergeList(const text::LeadByteTable& t, std::string_view v, std::string_view d,
+                      size_t scan_budget) {
   std::string merged(v);
   std::vector<std::string_view> tokens;
   ForEachToken(d, [&](std::string_view token) { tokens.push_back(token); });
@@ -58,8 +56,7 @@ std::string MergeList(const text::LeadByteTable& t, std::string_view v,
   }
   if (found.empty()) return merged;
 
-  const bool index = found.size() > 1 &&
-                     v.size() <= SubstringIndex::kMaxTextSize &&
+  const bool index = found.size() > 1 && v.size() <= SubstringIndex::kMaxTextSize &&
                      found.size() > scan_budget / (v.size() + 1);
   if (index) {
     const SubstringIndex in_v(t, v);

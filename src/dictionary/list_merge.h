@@ -38,8 +38,8 @@ bool IsListKey(const text::LeadByteTable& t, std::string_view key);
 // Only `v` is searched, never what has been appended. Values of any length
 // are merged whole. `scan_budget` chooses between scanning and indexing and
 // does not change the result. Throws std::bad_alloc.
-std::string MergeList(const text::LeadByteTable& t, std::string_view v,
-                      std::string_view d, size_t scan_budget = kListScanBudget);
+std::string MergeList(const text::LeadByteTable& t, std::string_view v, std::string_view d,
+                      size_t scan_budget = kListScanBudget);
 
 }  // namespace dzv::dict
 

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <algorithm>
 #include <bit>
-#include <type_traits>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #include "platform/memory.h"
 
@@ -47,9 +46,9 @@ inline uint32_t Signed(unsigned char c) {
 uint32_t HashBytes(uint32_t h, const char* data, size_t n) {
   const auto* p = reinterpret_cast<const unsigned char*>(data);
   for (; n >= 8; n -= 8, p += 8) {
-    h = h * Pow33(8) + Signed(p[0]) * Pow33(7) + Signed(p[1]) * Pow33(6) +
-        Signed(p[2]) * Pow33(5) + Signed(p[3]) * Pow33(4) + Signed(p[4]) * Pow33(3) +
-        Signed(p[5]) * Pow33(2) + Signed(p[6]) * Pow33(1) + Signed(p[7]);
+    h = h * Pow33(8) + Signed(p[0]) * Pow33(7) + Signed(p[1]) * Pow33(6) + Signed(p[2]) * Pow33(5) +
+        Signed(p[3]) * Pow33(4) + Signed(p[4]) * Pow33(3) + Signed(p[5]) * Pow33(2) +
+        Signed(p[6]) * Pow33(1) + Signed(p[7]);
   }
   for (; n > 0; --n, ++p) h = h * 33 + Signed(*p);
   return h;
@@ -428,8 +427,7 @@ void CMapStringToString::ReadAhead::Advance(const CMapStringToString& map, const
   }
 }
 
-bool CMapStringToString::Next(Position& pos, std::string_view* key,
-                              std::string_view* value) const {
+bool CMapStringToString::Next(Position& pos, std::string_view* key, std::string_view* value) const {
   uint32_t current = kNone;
   if (pos.kind_ == Position::Kind::kBeforeStart) {
     current = count_ == 0 ? kNone : FirstEntryFrom(0);

@@ -24,9 +24,9 @@
 
 #include <cstdint>
 #include <memory>
-#include <utility>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dictionary/byte_string.h"
@@ -283,7 +283,7 @@ class CMapStringToString {
   void ReturnEntry(uint32_t id);
 
   const text::LeadByteTable* rules_;
-  uint64_t id_;  // identity for positions; unique in the process
+  uint64_t id_;         // identity for positions; unique in the process
   uint64_t epoch_ = 0;  // counts Clear: entry storage before it is gone
   uint32_t bucket_count_ = kInitialBucketCount;
   size_t count_ = 0;

@@ -1,6 +1,6 @@
 // Exports of the dictionary table and item family.
-#include "duduzuvez210.h"
 #include "dictionary/items.h"
+#include "duduzuvez210.h"
 #include "library/guard.h"
 
 using dzv::dict::DictionaryTable;
@@ -21,37 +21,33 @@ int32_t DZV_CALL DictionaryClear(int32_t handle) {
 }
 
 int32_t DZV_CALL DictionaryItemAdd(int32_t handle, const char* key, const char* value) {
-  return WithTable(0, [&](DictionaryTable& t) {
-    return dzv::dict::DictionaryItemAdd(t, handle, key, value);
-  });
+  return WithTable(
+      0, [&](DictionaryTable& t) { return dzv::dict::DictionaryItemAdd(t, handle, key, value); });
 }
 
 int32_t DZV_CALL DictionaryItemFind(int32_t handle, const char* key, char* value) {
-  return WithTable(0, [&](DictionaryTable& t) {
-    return dzv::dict::DictionaryItemFind(t, handle, key, value);
-  });
+  return WithTable(
+      0, [&](DictionaryTable& t) { return dzv::dict::DictionaryItemFind(t, handle, key, value); });
 }
 
 int32_t DZV_CALL DictionaryLookup(int32_t handle, const char* key, char* value) {
-  return WithTable(0, [&](DictionaryTable& t) {
-    return dzv::dict::DictionaryLookup(t, handle, key, value);
-  });
+  return WithTable(
+      0, [&](DictionaryTable& t) { return dzv::dict::DictionaryLookup(t, handle, key, value); });
 }
 
 int32_t DZV_CALL DictionaryItemCount(int32_t handle) {
-  return WithTable(0, [&](DictionaryTable& t) { return dzv::dict::DictionaryItemCount(t, handle); });
+  return WithTable(0,
+                   [&](DictionaryTable& t) { return dzv::dict::DictionaryItemCount(t, handle); });
 }
 
 int32_t DZV_CALL DictionaryItemDelete(int32_t handle, const char* key) {
-  return WithTable(0, [&](DictionaryTable& t) {
-    return dzv::dict::DictionaryItemDelete(t, handle, key);
-  });
+  return WithTable(
+      0, [&](DictionaryTable& t) { return dzv::dict::DictionaryItemDelete(t, handle, key); });
 }
 
 int32_t DZV_CALL DictionaryItemGetInit(int32_t handle) {
-  return WithTable(0, [&](DictionaryTable& t) {
-    return dzv::dict::DictionaryItemGetInit(t, handle);
-  });
+  return WithTable(0,
+                   [&](DictionaryTable& t) { return dzv::dict::DictionaryItemGetInit(t, handle); });
 }
 
 int32_t DZV_CALL DictionaryItemGetNext(int32_t handle, char* key, char* value) {

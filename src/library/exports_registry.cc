@@ -10,9 +10,8 @@ extern "C" {
 
 int32_t DZV_CALL _ProfileRegistryWrite(DZV_HKEY root, const char* path, const char* name,
                                        const char* text) {
-  return Guard(0, [&] {
-    return dzv::profile::RegistryWrite(Registry::Current(), root, path, name, text);
-  });
+  return Guard(
+      0, [&] { return dzv::profile::RegistryWrite(Registry::Current(), root, path, name, text); });
 }
 
 int32_t DZV_CALL _ProfileRegistryRead(DZV_HKEY root, const char* path, const char* name,
@@ -23,9 +22,8 @@ int32_t DZV_CALL _ProfileRegistryRead(DZV_HKEY root, const char* path, const cha
 }
 
 int32_t DZV_CALL _ProfileRegistryDeleteValue(DZV_HKEY root, const char* path, const char* name) {
-  return Guard(0, [&] {
-    return dzv::profile::RegistryDeleteValue(Registry::Current(), root, path, name);
-  });
+  return Guard(
+      0, [&] { return dzv::profile::RegistryDeleteValue(Registry::Current(), root, path, name); });
 }
 
 int32_t DZV_CALL _ProfileRegistryDeleteKey(DZV_HKEY root, const char* path) {

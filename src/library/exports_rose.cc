@@ -8,14 +8,11 @@ using dzv::library::Guard;
 extern "C" {
 
 int32_t DZV_CALL ParseRoseLine(const char* line) {
-  return Guard(
-      0, [&] { return line == nullptr ? 0 : dzv::text::ParseRoseLine(line); });
+  return Guard(0, [&] { return line == nullptr ? 0 : dzv::text::ParseRoseLine(line); });
 }
 
 int32_t DZV_CALL AdjustParLevel(const char* line, char* text) {
-  return Guard(0, [&] {
-    return line == nullptr ? 0 : dzv::text::AdjustParLevel(line, text);
-  });
+  return Guard(0, [&] { return line == nullptr ? 0 : dzv::text::AdjustParLevel(line, text); });
 }
 
 }  // extern "C"

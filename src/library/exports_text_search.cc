@@ -7,21 +7,19 @@ using dzv::library::Guard;
 
 extern "C" {
 
-int32_t DZV_CALL _PalStrFindFirstIn(const char* text, int32_t start,
-                                    const char* set, int32_t step) {
+int32_t DZV_CALL _PalStrFindFirstIn(const char* text, int32_t start, const char* set,
+                                    int32_t step) {
   return Guard(-1, [&] {
     if (text == nullptr || set == nullptr) return -1;
-    return dzv::text::FindFirstIn(dzv::text::ProcessLeadBytes(), text, start,
-                                  set, step);
+    return dzv::text::FindFirstIn(dzv::text::ProcessLeadBytes(), text, start, set, step);
   });
 }
 
-int32_t DZV_CALL _PalStrFindFirstNotIn(const char* text, int32_t start,
-                                       const char* set, int32_t step) {
+int32_t DZV_CALL _PalStrFindFirstNotIn(const char* text, int32_t start, const char* set,
+                                       int32_t step) {
   return Guard(-1, [&] {
     if (text == nullptr || set == nullptr) return -1;
-    return dzv::text::FindFirstNotIn(dzv::text::ProcessLeadBytes(), text, start,
-                                     set, step);
+    return dzv::text::FindFirstNotIn(dzv::text::ProcessLeadBytes(), text, start, set, step);
   });
 }
 

@@ -82,24 +82,22 @@ class Registry {
   // above it, with `access` for the new handle; `*result` receives the
   // handle. Creating a key needs kKeyCreateSubKey on `key`. An empty path
   // opens `key` itself; a null path is kErrorInvalidParameter.
-  virtual int32_t CreateKey(RegKey key, const char* path, uint32_t access,
-                            RegKey* result) = 0;
+  virtual int32_t CreateKey(RegKey key, const char* path, uint32_t access, RegKey* result) = 0;
   // Opens the existing key at `path` below `key` (itself when the path is
   // null or empty): kErrorFileNotFound when it does not exist.
-  virtual int32_t OpenKey(RegKey key, const char* path, uint32_t access,
-                          RegKey* result) = 0;
+  virtual int32_t OpenKey(RegKey key, const char* path, uint32_t access, RegKey* result) = 0;
   // Stores `size` bytes of `data` as the value `name` (null: the empty
   // name) of type `type`, replacing its data and type when it exists; a new
   // value comes after the key's other values. Needs kKeySetValue.
-  virtual int32_t SetValue(RegKey key, const char* name, uint32_t type,
-                           const uint8_t* data, uint32_t size) = 0;
+  virtual int32_t SetValue(RegKey key, const char* name, uint32_t type, const uint8_t* data,
+                           uint32_t size) = 0;
   // Reads the value `name`: its type into `*type` and its data into `data`,
   // when those are not null. `*size` gives the room of `data` on entry and
   // receives the data's length; when they do not fit, the result is
   // kErrorMoreData, `*size` the length needed and `data` untouched. With a
   // null `data`, only the length is reported. Needs kKeyQueryValue.
-  virtual int32_t QueryValue(RegKey key, const char* name, uint32_t* type,
-                             uint8_t* data, uint32_t* size) = 0;
+  virtual int32_t QueryValue(RegKey key, const char* name, uint32_t* type, uint8_t* data,
+                             uint32_t* size) = 0;
   // Removes the value `name`. Needs kKeySetValue.
   virtual int32_t DeleteValue(RegKey key, const char* name) = 0;
   // The name of the sub-key at `index`, in the order of the names compared
@@ -147,11 +145,9 @@ class RegistryWrapper : public Registry {
   int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t* name_size) override {
     return target_->EnumKey(key, index, name, name_size);
   }
-  int32_t DeleteKey(RegKey key, const char* path) override {
-    return target_->DeleteKey(key, path);
-  }
-  int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t* name_size,
-                    uint32_t* type, uint8_t* data, uint32_t* data_size) override {
+  int32_t DeleteKey(RegKey key, const char* path) override { return target_->DeleteKey(key, path); }
+  int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t* name_size, uint32_t* type,
+                    uint8_t* data, uint32_t* data_size) override {
     return target_->EnumValue(key, index, name, name_size, type, data, data_size);
   }
   int32_t CloseKey(RegKey key) override { return target_->CloseKey(key); }

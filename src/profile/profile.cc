@@ -22,15 +22,13 @@ int32_t NewOrZero(DictionaryTable& table, const char* name) {
 }
 
 bool BuildKey(const char* section, const char* entry, ProfileKey* key) {
-  return section != nullptr && entry != nullptr &&
-         ProfileKey::Build(section, entry, key);
+  return section != nullptr && entry != nullptr && ProfileKey::Build(section, entry, key);
 }
 
 // Frees a dictionary when it goes out of scope.
 class DictionaryHolder {
  public:
-  DictionaryHolder(DictionaryTable& table, int32_t handle)
-      : table_(table), handle_(handle) {}
+  DictionaryHolder(DictionaryTable& table, int32_t handle) : table_(table), handle_(handle) {}
   ~DictionaryHolder() { dict::DictionaryFree(table_, handle_); }
   DictionaryHolder(const DictionaryHolder&) = delete;
   DictionaryHolder& operator=(const DictionaryHolder&) = delete;
@@ -54,48 +52,43 @@ int32_t ProfileFree(DictionaryTable& table, int32_t user, int32_t defaults) {
   return dict::DictionaryFree(table, user);
 }
 
-int32_t ProfileValueSet(DictionaryTable& table, int32_t handle,
-                        const char* section, const char* entry,
-                        const char* value) {
+int32_t ProfileValueSet(DictionaryTable& table, int32_t handle, const char* section,
+                        const char* entry, const char* value) {
   if (table.Get(handle) == nullptr) return 0;
   ProfileKey key;
   if (!BuildKey(section, entry, &key)) return 0;
   return dict::DictionaryItemAdd(table, handle, key.c_str(), value);
 }
 
-int32_t ProfileValueGet(DictionaryTable& table, int32_t user, int32_t defaults,
-                        const char* section, const char* entry, char* buffer) {
+int32_t ProfileValueGet(DictionaryTable& table, int32_t user, int32_t defaults, const char* section,
+                        const char* entry, char* buffer) {
   ProfileKey key;
   if (!BuildKey(section, entry, &key)) return 0;
   if (dict::DictionaryLookup(table, user, key.c_str(), buffer) == 1) return 1;
   return dict::DictionaryLookup(table, defaults, key.c_str(), buffer);
 }
 
-int32_t ProfileValueLookup(DictionaryTable& table, int32_t handle,
-                           const char* section, const char* entry,
-                           char* buffer) {
+int32_t ProfileValueLookup(DictionaryTable& table, int32_t handle, const char* section,
+                           const char* entry, char* buffer) {
   ProfileKey key;
   if (!BuildKey(section, entry, &key)) return 0;
   return dict::DictionaryLookup(table, handle, key.c_str(), buffer);
 }
 
-int32_t ProfileEntryDelete(DictionaryTable& table, int32_t handle,
-                           const char* section, const char* entry) {
+int32_t ProfileEntryDelete(DictionaryTable& table, int32_t handle, const char* section,
+                           const char* entry) {
   ProfileKey key;
   if (!BuildKey(section, entry, &key)) return 0;
   return dict::DictionaryItemDelete(table, handle, key.c_str());
 }
 
-int32_t ProfileEntryEnumerate(DictionaryTable& table, int32_t user,
-                              int32_t defaults, const char* section,
-                              char* buffer) {
+int32_t ProfileEntryEnumerate(DictionaryTable& table, int32_t user, int32_t defaults,
+                              const char* section, char* buffer) {
   ProfileKey prefix;
-  if (section == nullptr || buffer == nullptr ||
-      !ProfileKey::BuildPrefix(section, &prefix)) {
+  if (section == nullptr || buffer == nullptr || !ProfileKey::BuildPrefix(section, &prefix)) {
     return 0;
   }
-  const int32_t merged =
-      dict::DictionaryMerge(table, defaults, user, prefix.c_str());
+  const int32_t merged = dict::DictionaryMerge(table, defaults, user, prefix.c_str());
   if (merged == 0) return 0;
   DictionaryHolder release(table, merged);
   char* out = buffer;
@@ -109,12 +102,10 @@ int32_t ProfileEntryEnumerate(DictionaryTable& table, int32_t user,
   return 1;
 }
 
-int32_t ProfileSectionDelete(DictionaryTable& table, int32_t handle,
-                             const char* section) {
+int32_t ProfileSectionDelete(DictionaryTable& table, int32_t handle, const char* section) {
   const dict::CMapStringToString* map = table.Get(handle);
   ProfileKey prefix;
-  if (map == nullptr || section == nullptr ||
-      !ProfileKey::BuildPrefix(section, &prefix)) {
+  if (map == nullptr || section == nullptr || !ProfileKey::BuildPrefix(section, &prefix)) {
     return 0;
   }
   // The rebuilt keys are gathered before anything is deleted: a rebuilt key
@@ -134,8 +125,7 @@ int32_t ProfileSectionDelete(DictionaryTable& table, int32_t handle,
     rebuilt.push_back('\0');
   });
   if (too_long) return 0;
-  for (size_t start : starts)
-    dict::DictionaryItemDelete(table, handle, rebuilt.data() + start);
+  for (size_t start : starts) dict::DictionaryItemDelete(table, handle, rebuilt.data() + start);
   return 1;
 }
 

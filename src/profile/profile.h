@@ -38,43 +38,39 @@ int32_t ProfileFree(DictionaryTable& table, int32_t user, int32_t defaults);
 
 // Stores `value` (null: the empty string) under the setting's key in the
 // dictionary `handle`. 0 when the handle is invalid.
-int32_t ProfileValueSet(DictionaryTable& table, int32_t handle,
-                        const char* section, const char* entry,
-                        const char* value);
+int32_t ProfileValueSet(DictionaryTable& table, int32_t handle, const char* section,
+                        const char* entry, const char* value);
 
 // Copies the setting's value from the user layer or, when the user layer
 // lacks it (or its handle is invalid), from the default layer. 1 when found;
 // 0, with the buffer untouched, when neither layer holds it.
-int32_t ProfileValueGet(DictionaryTable& table, int32_t user, int32_t defaults,
-                        const char* section, const char* entry, char* buffer);
+int32_t ProfileValueGet(DictionaryTable& table, int32_t user, int32_t defaults, const char* section,
+                        const char* entry, char* buffer);
 
 // Copies the setting's value from the one dictionary `handle`. 1 when found;
 // 0, with the buffer untouched, otherwise.
-int32_t ProfileValueLookup(DictionaryTable& table, int32_t handle,
-                           const char* section, const char* entry,
-                           char* buffer);
+int32_t ProfileValueLookup(DictionaryTable& table, int32_t handle, const char* section,
+                           const char* entry, char* buffer);
 
 // Deletes the setting from the dictionary `handle`. 1 for a valid handle,
 // whether or not the setting existed.
-int32_t ProfileEntryDelete(DictionaryTable& table, int32_t handle,
-                           const char* section, const char* entry);
+int32_t ProfileEntryDelete(DictionaryTable& table, int32_t handle, const char* section,
+                           const char* entry);
 
 // Writes the section's entries, each as it stands in its key (escaped) and
 // followed by ",", into `buffer`: every key of either layer that begins with
 // the section prefix, once, in the order of DictionaryMerge(defaults, user,
 // prefix). The empty string when neither layer holds one. 0, with the
 // buffer untouched, when either handle is invalid.
-int32_t ProfileEntryEnumerate(DictionaryTable& table, int32_t user,
-                              int32_t defaults, const char* section,
-                              char* buffer);
+int32_t ProfileEntryEnumerate(DictionaryTable& table, int32_t user, int32_t defaults,
+                              const char* section, char* buffer);
 
 // For every key of the dictionary that begins with the section prefix when
 // the call starts, deletes the key that the section and the key's remainder
 // build, the remainder being escaped again. Keys written by the profile
 // functions rebuild to themselves and are all deleted; a key such as 'a.b.c'
 // under section 'a' rebuilds to 'a.b<dot>c' and stays. 1 for a valid handle.
-int32_t ProfileSectionDelete(DictionaryTable& table, int32_t handle,
-                             const char* section);
+int32_t ProfileSectionDelete(DictionaryTable& table, int32_t handle, const char* section);
 
 }  // namespace dzv::profile
 

@@ -12,8 +12,7 @@ bool ProfileKey::Append(std::string_view s) {
   return true;
 }
 
-bool ProfileKey::Build(std::string_view section, std::string_view entry,
-                       ProfileKey* key) {
+bool ProfileKey::Build(std::string_view section, std::string_view entry, ProfileKey* key) {
   key->size_ = 0;
   key->bytes_[0] = '\0';
   if (!key->Append(section) || !key->Append(".")) return false;

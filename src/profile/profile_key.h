@@ -25,8 +25,7 @@ class ProfileKey {
  public:
   // Builds the key of `section` and `entry`. Returns false when it would
   // pass kMaxProfileKey bytes; `*key` then holds a cut key, for no use.
-  static bool Build(std::string_view section, std::string_view entry,
-                    ProfileKey* key);
+  static bool Build(std::string_view section, std::string_view entry, ProfileKey* key);
   // The section prefix "section.": the key of the empty entry.
   static bool BuildPrefix(std::string_view section, ProfileKey* key) {
     return Build(section, {}, key);

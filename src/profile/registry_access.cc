@@ -53,9 +53,9 @@ int32_t RegistryWrite(Registry& registry, RegKey root, const char* path, const c
   if (length >= UINT32_MAX) return 0;
   OpenKey key(registry);
   if (!key.Create(root, path, platform::kKeyWrite)) return 0;
-  const int32_t set = registry.SetValue(key.get(), name, platform::kRegSz,
-                                        reinterpret_cast<const uint8_t*>(text),
-                                        static_cast<uint32_t>(length + 1));
+  const int32_t set =
+      registry.SetValue(key.get(), name, platform::kRegSz, reinterpret_cast<const uint8_t*>(text),
+                        static_cast<uint32_t>(length + 1));
   const int32_t closed = key.Close();
   return set == kErrorSuccess && closed == kErrorSuccess ? 1 : 0;
 }
@@ -65,14 +65,13 @@ int32_t RegistryRead(Registry& registry, RegKey root, const char* path, const ch
   OpenKey key(registry);
   if (!key.Open(root, path, platform::kKeyRead)) return 0;
   uint32_t type = 0;
-  const int32_t query = registry.QueryValue(key.get(), name, &type,
-                                            reinterpret_cast<uint8_t*>(buffer), size);
+  const int32_t query =
+      registry.QueryValue(key.get(), name, &type, reinterpret_cast<uint8_t*>(buffer), size);
   key.Close();
   return query == kErrorSuccess ? 1 : 0;
 }
 
-int32_t RegistryDeleteValue(Registry& registry, RegKey root, const char* path,
-                            const char* name) {
+int32_t RegistryDeleteValue(Registry& registry, RegKey root, const char* path, const char* name) {
   OpenKey key(registry);
   if (!key.Open(root, path, platform::kKeyWrite)) return 0;
   const int32_t deleted = registry.DeleteValue(key.get(), name);

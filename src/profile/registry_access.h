@@ -14,8 +14,8 @@
 
 namespace dzv::profile {
 
-using platform::RegKey;
 using platform::Registry;
+using platform::RegKey;
 
 // Work areas of the enumerations, and the indexes the value list looks at.
 constexpr uint32_t kNameArea = 256;
@@ -34,8 +34,7 @@ int32_t RegistryWrite(Registry& registry, RegKey root, const char* path, const c
 int32_t RegistryRead(Registry& registry, RegKey root, const char* path, const char* name,
                      char* buffer, uint32_t* size);
 
-int32_t RegistryDeleteValue(Registry& registry, RegKey root, const char* path,
-                            const char* name);
+int32_t RegistryDeleteValue(Registry& registry, RegKey root, const char* path, const char* name);
 
 // Deletes the key and everything below it, depth first: for each key the
 // sub-key at index 0 is deleted until none is left, then the key itself. One

@@ -23,12 +23,12 @@ namespace dzv::text {
 // step moves towards the start of the text. The set's members are its
 // characters, compared by value; a lone lead byte at the end of the text or
 // of the set is no character.
-int32_t FindFirstIn(const LeadByteTable& t, std::string_view text,
-                    int32_t start, std::string_view set, int32_t step);
+int32_t FindFirstIn(const LeadByteTable& t, std::string_view text, int32_t start,
+                    std::string_view set, int32_t step);
 
 // As FindFirstIn, for the first character that is not a member of `set`.
-int32_t FindFirstNotIn(const LeadByteTable& t, std::string_view text,
-                       int32_t start, std::string_view set, int32_t step);
+int32_t FindFirstNotIn(const LeadByteTable& t, std::string_view text, int32_t start,
+                       std::string_view set, int32_t step);
 
 }  // namespace dzv::text
 

@@ -49,8 +49,7 @@ constexpr Keyword kProperties[] = {
 constexpr std::string_view kObjectOpen = "(object";
 
 template <size_t N>
-int32_t Classify(std::string_view text, const Keyword (&table)[N],
-                 int32_t none) {
+int32_t Classify(std::string_view text, const Keyword (&table)[N], int32_t none) {
   for (const Keyword& k : table) {
     if (text.starts_with(k.text)) return k.code;
   }
@@ -66,8 +65,7 @@ int64_t CountByte(std::string_view bytes, char byte) {
 int32_t ParseRoseLine(std::string_view line) {
   if (line.starts_with(kObjectOpen)) {
     const size_t type_at = kObjectOpen.size() + 1;  // one byte skipped
-    const std::string_view type =
-        line.size() > type_at ? line.substr(type_at) : std::string_view();
+    const std::string_view type = line.size() > type_at ? line.substr(type_at) : std::string_view();
     return Classify(type, kObjectTypes, kRoseOtherObject);
   }
   return Classify(line, kProperties, kRoseNothing);
@@ -98,9 +96,8 @@ int32_t AdjustParLevel(std::string_view line, char* out) {
     }
     out[copied] = '\0';
   }
-  return static_cast<int32_t>(
-      std::clamp<int64_t>(change, std::numeric_limits<int32_t>::min(),
-                          std::numeric_limits<int32_t>::max()));
+  return static_cast<int32_t>(std::clamp<int64_t>(change, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
 }
 
 }  // namespace dzv::text

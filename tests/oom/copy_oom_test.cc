@@ -168,8 +168,8 @@ TEST_F(CopyOom, ProfileValuesAndEntriesFailCleanly) {
     int32_t layers[2];
     ASSERT_EQ(_ProfileNew(&layers[0], &layers[1]), 1);
     ASSERT_EQ(_ProfileValueSet(layers[0], "Window", "Top", "20"), 1);
-    const int32_t r = run(
-        [&] { return _ProfileValueSet(layers[0], "Window", "a,b.c=d", long_value.c_str()); });
+    const int32_t r =
+        run([&] { return _ProfileValueSet(layers[0], "Window", "a,b.c=d", long_value.c_str()); });
     {
       const State after = StateOf(layers[0]);
       const auto it = after.find("Window.a<comma>b<dot>c<equal>d");
@@ -189,7 +189,8 @@ TEST_F(CopyOom, ProfileValuesAndEntriesFailCleanly) {
   // Replacing a value keeps the old one on failure.
   ForEachAllocationFailure([&](int64_t, auto&& run) {
     ASSERT_EQ(_ProfileValueSet(def, "Window", "Left", "10"), 1);
-    const int32_t r = run([&] { return _ProfileValueSet(def, "Window", "Left", long_value.c_str()); });
+    const int32_t r =
+        run([&] { return _ProfileValueSet(def, "Window", "Left", long_value.c_str()); });
     char value[256];
     ASSERT_EQ(_ProfileValueLookup(def, "Window", "Left", value), 1);
     EXPECT_EQ(std::string(value), r == 1 ? long_value : std::string("10"));

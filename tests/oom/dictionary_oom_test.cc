@@ -55,7 +55,8 @@ TEST_F(DictionaryOom, AddOfNewKeyIsAllOrKeyWithEmptyValue) {
     ForEachAllocationFailure([&](int64_t, auto&& run) {
       const int64_t baseline = LiveAllocations();
       const int32_t h = Filled(prefill);
-      const int32_t r = run([&] { return DictionaryItemAdd(h, kLongKey.c_str(), kLongValue.c_str()); });
+      const int32_t r =
+          run([&] { return DictionaryItemAdd(h, kLongKey.c_str(), kLongValue.c_str()); });
       char value[400] = "untouched";
       const int32_t present = DictionaryLookup(h, kLongKey.c_str(), value);
       if (r == 1) {

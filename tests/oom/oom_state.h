@@ -34,10 +34,8 @@ inline State StateOf(int32_t h) {
 // order, for some k, and the (k+1)-th either not applied or, when its key was
 // new, present with the empty value (its key stored, its value not).
 // `complete` demands k == stores.size().
-inline ::testing::AssertionResult StoppedAfterSomeStores(const State& before,
-                                                         const Stores& stores,
-                                                         const State& after,
-                                                         bool complete) {
+inline ::testing::AssertionResult StoppedAfterSomeStores(const State& before, const Stores& stores,
+                                                         const State& after, bool complete) {
   State state = before;
   for (size_t k = 0;; ++k) {
     if (!complete || k == stores.size()) {

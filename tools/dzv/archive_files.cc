@@ -18,8 +18,9 @@ std::string ExplainOpenFailure(const std::string& path, int32_t pairs_read) {
   if (!unreadable.empty()) return path + ": " + unreadable;
   const ArchiveShape shape = ProbeArchive(path);
   if (shape.opened && shape.size == 0) {
-    return path + ": the file is empty, so it is not a dictionary archive (the archive of an "
-                  "empty dictionary holds the two bytes 00 00)";
+    return path +
+           ": the file is empty, so it is not a dictionary archive (the archive of an "
+           "empty dictionary holds the two bytes 00 00)";
   }
   if (!shape.damage.empty()) {
     std::string message = path + ": truncated, or not a dictionary archive: ";
@@ -57,10 +58,12 @@ void OpenArchive(int32_t dictionary, const std::string& path, IfMissing if_missi
          std::to_string(count) + " different keys; the last value of each repeated key counts");
   }
   if (shape.end < shape.size) {
-    const std::string trailing = std::to_string(shape.size - shape.end) + " bytes follow its last"
+    const std::string trailing = std::to_string(shape.size - shape.end) +
+                                 " bytes follow its last"
                                  " item; they are not part of the archive";
     if (purpose == Purpose::kChange) {
-      throw Failure(path + ": " + trailing + ", and saving would drop them. The file is left "
+      throw Failure(path + ": " + trailing +
+                    ", and saving would drop them. The file is left "
                     "as it is.");
     }
     Note("dzv: warning: " + path + ": " + trailing);

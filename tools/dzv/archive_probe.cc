@@ -78,8 +78,8 @@ bool SkipString(FieldReader& reader, const std::string& what, std::string* damag
     }
   }
   if (kind == Length::kMissing) {
-    *damage = "the file ends inside the length of the " + what + " at offset " +
-              std::to_string(start);
+    *damage =
+        "the file ends inside the length of the " + what + " at offset " + std::to_string(start);
     return false;
   }
   const uint64_t bytes = length * unit;

@@ -12,11 +12,11 @@
 namespace dzv::cli {
 
 struct ArchiveShape {
-  bool opened = false;    // the file could be opened for reading
-  uint64_t size = 0;      // the file's length in bytes
-  uint64_t announced = 0; // the item count at the start of the file
-  uint64_t complete = 0;  // pairs whose bytes are all present
-  uint64_t end = 0;       // offset just after the last complete pair
+  bool opened = false;     // the file could be opened for reading
+  uint64_t size = 0;       // the file's length in bytes
+  uint64_t announced = 0;  // the item count at the start of the file
+  uint64_t complete = 0;   // pairs whose bytes are all present
+  uint64_t end = 0;        // offset just after the last complete pair
   // Empty when every announced pair is present; otherwise where and how the
   // data end, e.g. "the value of item 3 needs 200 bytes at offset 41 ...".
   std::string damage;

@@ -18,11 +18,16 @@ int Status(const Args&) {
 }
 
 constexpr Command kCommands[] = {
-    {"status", "", 0, 0, "Say whether devidoz.dll and Oci.dll can be loaded.",
+    {"status",
+     "",
+     0,
+     0,
+     "Say whether devidoz.dll and Oci.dll can be loaded.",
      "Both are found by file name along the dynamic linker's search path\n"
      "(LD_LIBRARY_PATH, the ldconfig cache, /lib, /usr/lib); a link of that name to\n"
      "the real library will do.",
-     {}, &Status},
+     {},
+     &Status},
 };
 
 }  // namespace

@@ -33,8 +33,8 @@ class Dictionary {
   size_t LongestText() const;
 
   // Visits every item in the library's enumeration order.
-  void ForEach(const std::function<void(std::string_view key, std::string_view value)>& visit)
-      const;
+  void ForEach(
+      const std::function<void(std::string_view key, std::string_view value)>& visit) const;
   // The key's value, or nothing when the key is absent.
   std::optional<std::string> Lookup(const std::string& key) const;
   // Adds the key or replaces its value; throws Failure when the library

@@ -12,8 +12,8 @@ namespace dzv::cli {
 namespace {
 
 const Family* const kFamilies[] = {
-    &DictFamily(),     &ProfileFamily(), &ModelFamily(),       &RegistryFamily(),
-    &ClipboardFamily(), &DialogFamily(), &CredentialsFamily(),
+    &DictFamily(),      &ProfileFamily(), &ModelFamily(),       &RegistryFamily(),
+    &ClipboardFamily(), &DialogFamily(),  &CredentialsFamily(),
 };
 
 void PrintHelp() {

@@ -5,9 +5,9 @@
 
 #include "cli.h"
 #include "escapes.h"
+#include "file_checks.h"
 #include "model_lines.h"
 #include "progress.h"
-#include "file_checks.h"
 
 namespace dzv::cli {
 namespace {

@@ -32,19 +32,32 @@ std::string ObjectType(const std::string& line, size_t object) {
 
 std::string KindName(int32_t kind) {
   static constexpr const char* kNames[] = {
-      "other line",               "ClassAttribute object",
-      "Attribute object",         "Operation object",
-      "Inheritance_Relationship object", "Has_Relationship object",
-      "Uses_Relationship object", "State object",
-      "Parameter object",         "State_Machine object",
-      "other object",             "documentation",
-      "exportControl",            "space",
-      "result",                   "qualification",
-      "opExportControl",          "pre_condition",
-      "semantics",                "post_condition",
-      "supplier",                 "Containment",
-      "label",                    "supplier_cardinality",
-      "client_cardinality",       "is_navigable",
+      "other line",
+      "ClassAttribute object",
+      "Attribute object",
+      "Operation object",
+      "Inheritance_Relationship object",
+      "Has_Relationship object",
+      "Uses_Relationship object",
+      "State object",
+      "Parameter object",
+      "State_Machine object",
+      "other object",
+      "documentation",
+      "exportControl",
+      "space",
+      "result",
+      "qualification",
+      "opExportControl",
+      "pre_condition",
+      "semantics",
+      "post_condition",
+      "supplier",
+      "Containment",
+      "label",
+      "supplier_cardinality",
+      "client_cardinality",
+      "is_navigable",
       "is_aggregate",
   };
   if (kind < 0 || kind >= static_cast<int32_t>(std::size(kNames))) {
@@ -61,7 +74,8 @@ void ReadModelLines(const std::string& path, bool progress,
   if (!file) throw Failure(path + ": cannot be opened");
   const std::streamoff size = file.tellg();
   file.seekg(0);
-  Progress bar(path.substr(path.rfind('/') + 1), size > 0 ? static_cast<uint64_t>(size) : 0, progress && size > 0);
+  Progress bar(path.substr(path.rfind('/') + 1), size > 0 ? static_cast<uint64_t>(size) : 0,
+               progress && size > 0);
 
   ModelLine facts;
   std::string line;

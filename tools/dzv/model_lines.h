@@ -15,9 +15,9 @@ struct ModelLine {
   int64_t level_before = 0;  // the nesting level the line starts at
   int32_t kind = 0;          // the library's classification code, 0 to 26
   int32_t level_change = 0;
-  bool opens_object = false; // the line opens an object: "(object TYPE ..."
-  std::string object_type;   // the TYPE of that object
-  std::string quoted;        // the line's quoted text, or empty
+  bool opens_object = false;  // the line opens an object: "(object TYPE ..."
+  std::string object_type;    // the TYPE of that object
+  std::string quoted;         // the line's quoted text, or empty
 };
 
 // The readable name of a classification code ("Operation object", "label").

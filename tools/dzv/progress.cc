@@ -18,7 +18,8 @@ Progress::Progress(std::string label, uint64_t total, bool enabled)
 }
 
 Progress::~Progress() {
-  if (shown_ >= 0) std::fprintf(stderr, "\r%*s\r", kWidth + 10 + static_cast<int>(label_.size()), "");
+  if (shown_ >= 0)
+    std::fprintf(stderr, "\r%*s\r", kWidth + 10 + static_cast<int>(label_.size()), "");
 }
 
 void Progress::Update(uint64_t done) {

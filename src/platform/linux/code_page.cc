@@ -1,6 +1,8 @@
 // Linux backend of the code page service: the ANSI code page comes from the
 // locale environment, read without setlocale; other code pages are described
 // through glibc's iconv.
+#include "platform/code_page.h"
+
 #include <errno.h>
 #include <iconv.h>
 
@@ -9,7 +11,6 @@
 #include <new>
 #include <string>
 
-#include "platform/code_page.h"
 #include "platform/linux/code_page.h"
 #include "platform/utf8.h"
 
@@ -28,8 +29,7 @@ std::string NormalizeCodeset(std::string_view codeset) {
 
 // Parses the digits after `prefix`; 0 when `name` is not prefix + digits.
 uint32_t NumberAfter(const std::string& name, std::string_view prefix) {
-  if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
-    return 0;
+  if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return 0;
   uint32_t n = 0;
   for (size_t i = prefix.size(); i < name.size(); ++i) {
     if (!std::isdigit(static_cast<unsigned char>(name[i])) || n > 100000) return 0;
@@ -44,15 +44,13 @@ struct NamedCodePage {
 };
 
 constexpr NamedCodePage kNamedCodePages[] = {
-    {"SJIS", 932},       {"SHIFTJIS", 932},   {"CP932", 932},
-    {"WINDOWS31J", 932}, {"GBK", 936},        {"CP936", 936},
-    {"GB2312", 936},     {"EUCCN", 936},      {"EUCKR", 949},
-    {"CP949", 949},      {"UHC", 949},        {"BIG5", 950},
-    {"BIG5HKSCS", 950},  {"CP950", 950},      {"JOHAB", 1361},
-    {"CP1361", 1361},    {"UTF8", 65001},     {"C", 1252},
-    {"POSIX", 1252},     {"ISO88591", 1252},  {"LATIN1", 1252},
-    {"CP1252", 1252},    {"KOI8R", 20866},    {"KOI8U", 21866},
-    {"EUCJP", 20932},    {"GB18030", 54936},  {"EUCTW", 51950},
+    {"SJIS", 932},      {"SHIFTJIS", 932},  {"CP932", 932},   {"WINDOWS31J", 932},
+    {"GBK", 936},       {"CP936", 936},     {"GB2312", 936},  {"EUCCN", 936},
+    {"EUCKR", 949},     {"CP949", 949},     {"UHC", 949},     {"BIG5", 950},
+    {"BIG5HKSCS", 950}, {"CP950", 950},     {"JOHAB", 1361},  {"CP1361", 1361},
+    {"UTF8", 65001},    {"C", 1252},        {"POSIX", 1252},  {"ISO88591", 1252},
+    {"LATIN1", 1252},   {"CP1252", 1252},   {"KOI8R", 20866}, {"KOI8U", 21866},
+    {"EUCJP", 20932},   {"GB18030", 54936}, {"EUCTW", 51950},
 };
 
 // Converts with iconv, turning every sequence that the conversion rejects
@@ -236,14 +234,22 @@ uint32_t CodePageFromLocaleName(std::string_view locale_name) {
 
 std::string IconvNameOfCodePage(uint32_t code_page) {
   switch (code_page) {
-    case 1361: return "JOHAB";
-    case 65001: return "UTF-8";
-    case 20866: return "KOI8-R";
-    case 21866: return "KOI8-U";
-    case 20932: return "EUC-JP";
-    case 54936: return "GB18030";
-    case 51950: return "EUC-TW";
-    default: break;
+    case 1361:
+      return "JOHAB";
+    case 65001:
+      return "UTF-8";
+    case 20866:
+      return "KOI8-R";
+    case 21866:
+      return "KOI8-U";
+    case 20932:
+      return "EUC-JP";
+    case 54936:
+      return "GB18030";
+    case 51950:
+      return "EUC-TW";
+    default:
+      break;
   }
   if (code_page > 28590 && code_page <= 28606) {
     return "ISO-8859-" + std::to_string(code_page - 28590);

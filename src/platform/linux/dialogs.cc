@@ -9,6 +9,8 @@
 // comes back as it went in. A chosen path that the process's code page
 // cannot spell would name another file; such a choice ends the dialog as a
 // cancel does.
+#include "platform/dialogs.h"
+
 #include <unistd.h>
 
 #include <cstdlib>
@@ -16,7 +18,6 @@
 #include <new>
 
 #include "platform/code_page.h"
-#include "platform/dialogs.h"
 #include "platform/linux/process_runner.h"
 #include "platform/linux/zenity.h"
 
@@ -75,8 +76,7 @@ bool RunZenity(const std::string& zenity, const ZenityFileRequest& request,
   options.capture_output = true;
   options.environment = &environment;
   ProcessResult result;
-  if (!RunProcess(ZenityFileCommand(zenity, request), options, &result) ||
-      result.exit_code != 0) {
+  if (!RunProcess(ZenityFileCommand(zenity, request), options, &result) || result.exit_code != 0) {
     return false;
   }
   *paths = SplitZenityPaths(result.output);

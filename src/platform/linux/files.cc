@@ -1,4 +1,6 @@
 // POSIX backend of the file service.
+#include "platform/files.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,8 +16,6 @@
 #include <new>
 #include <string>
 #include <vector>
-
-#include "platform/files.h"
 
 namespace dzv::platform {
 namespace {

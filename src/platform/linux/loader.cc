@@ -4,9 +4,9 @@
 // directories). Each library is bound completely at load (RTLD_NOW) and its
 // symbols stay private to it (RTLD_LOCAL), so a missing dependency shows at
 // Load rather than in the middle of a call.
-#include <dlfcn.h>
-
 #include "platform/loader.h"
+
+#include <dlfcn.h>
 
 namespace dzv::platform {
 namespace {

@@ -1,13 +1,14 @@
+#include "platform/memory.h"
+
 #include <sys/mman.h>
 
 #include <new>
 
-#include "platform/memory.h"
-
 namespace dzv::platform {
 
 void* AllocateRegion(size_t bytes) noexcept {
-  if (bytes < kLargeRegion) return ::operator new(bytes, std::align_val_t(kSmallAlignment), std::nothrow);
+  if (bytes < kLargeRegion)
+    return ::operator new(bytes, std::align_val_t(kSmallAlignment), std::nothrow);
   const size_t rounded = (bytes + kLargeRegion - 1) / kLargeRegion * kLargeRegion;
   void* p = ::operator new(rounded, std::align_val_t(kLargeRegion), std::nothrow);
   if (p != nullptr) madvise(p, rounded, MADV_HUGEPAGE);  // a hint; failure is harmless

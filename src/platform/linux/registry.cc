@@ -21,8 +21,8 @@ std::string HomeFromPasswordDatabase() {
   std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
   struct passwd entry;
   struct passwd* found = nullptr;
-  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
-      found == nullptr || found->pw_dir == nullptr) {
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr ||
+      found->pw_dir == nullptr) {
     return std::string();
   }
   return found->pw_dir;
@@ -52,15 +52,17 @@ std::string RegistryDatabasePath(const char* xdg_config_home, const char* home) 
 }
 
 Registry& Registry::Default() {
-  static NoDestructor<SqliteRegistry> instance([] {
-    const char* home = std::getenv("HOME");
-    std::string from_passwd;
-    if (home == nullptr || home[0] != '/') {
-      from_passwd = HomeFromPasswordDatabase();
-      home = from_passwd.c_str();
-    }
-    return RegistryDatabasePath(std::getenv("XDG_CONFIG_HOME"), home);
-  }(), &ProcessLeadBytes());
+  static NoDestructor<SqliteRegistry> instance(
+      [] {
+        const char* home = std::getenv("HOME");
+        std::string from_passwd;
+        if (home == nullptr || home[0] != '/') {
+          from_passwd = HomeFromPasswordDatabase();
+          home = from_passwd.c_str();
+        }
+        return RegistryDatabasePath(std::getenv("XDG_CONFIG_HOME"), home);
+      }(),
+      &ProcessLeadBytes());
   default_registry = instance.get();
   return *instance.get();
 }

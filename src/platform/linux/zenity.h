@@ -33,14 +33,14 @@ std::string GlobOfPattern(std::string_view pattern);
 std::string ZenityFileFilter(const FilterPair& pair);
 
 struct ZenityFileRequest {
-  std::string title;         // empty: zenity's own
+  std::string title;  // empty: zenity's own
   bool has_title = false;
   bool multiple = false;
-  bool directory = false;    // a folder selection
+  bool directory = false;  // a folder selection
   std::vector<FilterPair> filters;
   uint32_t filter_index = 0;  // 1-based; out of range: the first pair
-  std::string filename;      // the initial file or folder; empty: none
-  WindowHandle attach = 0;   // X11 window to be modal to; 0: none
+  std::string filename;       // the initial file or folder; empty: none
+  WindowHandle attach = 0;    // X11 window to be modal to; 0: none
 };
 
 // The selected output separator. Every path zenity prints is absolute and
