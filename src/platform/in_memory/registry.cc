@@ -11,8 +11,15 @@
 #include <utility>
 #include <vector>
 
+#include "platform/registry_rules.h"
+
 namespace dzv::platform {
 namespace {
+
+using registry_rules::CopyName;
+using registry_rules::CopyValue;
+using registry_rules::NormalizeAccess;
+using registry_rules::SplitPath;
 
 const RegKey kRoots[] = {DZV_HKEY_CLASSES_ROOT, DZV_HKEY_CURRENT_USER, DZV_HKEY_LOCAL_MACHINE,
                          DZV_HKEY_USERS, DZV_HKEY_CURRENT_CONFIG};
@@ -23,59 +30,6 @@ size_t RootIndex(RegKey key) {
   size_t i = 0;
   while (i < kRootCount && kRoots[i] != key) ++i;
   return i;
-}
-
-// Rights named generically, or as "all the caller may have", become the
-// key's own rights.
-uint32_t NormalizeAccess(uint32_t access) {
-  if (access & (kGenericAll | kMaximumAllowed)) access |= kKeyAllAccess;
-  if (access & kGenericRead) access |= kKeyRead;
-  if (access & kGenericWrite) access |= kKeyWrite;
-  return access;
-}
-
-// Splits a sub-key path at its backslashes. Null and empty paths have no
-// components; an empty component, or one longer than a key name may be, is
-// refused.
-int32_t SplitPath(const char* path, std::vector<std::string_view>* parts) {
-  if (path == nullptr || *path == '\0') return kErrorSuccess;
-  std::string_view rest(path);
-  while (true) {
-    const size_t cut = rest.find('\\');
-    const std::string_view part = rest.substr(0, cut);
-    if (part.empty()) return kErrorBadPathname;
-    if (part.size() > kMaxKeyNameLength) return kErrorInvalidParameter;
-    parts->push_back(part);
-    if (cut == std::string_view::npos) return kErrorSuccess;
-    rest.remove_prefix(cut + 1);
-  }
-}
-
-// Copies a name and its terminating zero into a caller's area of `*size`
-// bytes, setting `*size` to the name's length; kErrorMoreData when it does
-// not fit.
-int32_t CopyName(std::string_view name, char* out, uint32_t* size) {
-  if (name.size() >= *size) return kErrorMoreData;
-  std::memcpy(out, name.data(), name.size());
-  out[name.size()] = '\0';
-  *size = static_cast<uint32_t>(name.size());
-  return kErrorSuccess;
-}
-
-// Hands a value's type and data to a caller's places, each optional; data
-// that do not fit give kErrorMoreData and the length needed.
-int32_t CopyValue(uint32_t value_type, std::string_view bytes, uint32_t* type, uint8_t* data,
-                  uint32_t* size) {
-  if (data != nullptr) {
-    if (bytes.size() > *size) {
-      *size = static_cast<uint32_t>(bytes.size());
-      return kErrorMoreData;
-    }
-    if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
-  }
-  if (size != nullptr) *size = static_cast<uint32_t>(bytes.size());
-  if (type != nullptr) *type = value_type;
-  return kErrorSuccess;
 }
 
 }  // namespace
@@ -295,20 +249,7 @@ class InMemoryRegistry::Tree {
     return reinterpret_cast<RegKey>(value);
   }
 
-  // The name as lookups compare it: ASCII letters in upper case, except the
-  // second byte of a double-byte character.
-  std::string Fold(std::string_view name) const {
-    std::string out(name);
-    for (size_t i = 0; i < out.size(); ++i) {
-      const unsigned char c = static_cast<unsigned char>(out[i]);
-      if (lead_bytes_ != nullptr && lead_bytes_->IsLead(c) && i + 1 < out.size()) {
-        ++i;
-      } else if (c >= 'a' && c <= 'z') {
-        out[i] = static_cast<char>(c - 'a' + 'A');
-      }
-    }
-    return out;
-  }
+  std::string Fold(std::string_view name) const { return registry_rules::Fold(name, lead_bytes_); }
 
   static Value* Find(Key& key, const std::string& fold) {
     for (Value& value : key.values) {

@@ -10,9 +10,15 @@
 
 #include "platform/linux/fork_guard.h"
 #include "platform/linux/registry_database.h"
+#include "platform/registry_rules.h"
 
 namespace dzv::platform {
 namespace {
+
+using registry_rules::CopyName;
+using registry_rules::CopyValue;
+using registry_rules::NormalizeAccess;
+using registry_rules::SplitPath;
 
 using registry_db::Database;
 using registry_db::FromSqlite;
@@ -30,60 +36,6 @@ const RootKey* FindRoot(RegKey key) {
     if (value == static_cast<intptr_t>(root.hkey)) return &root;
   }
   return nullptr;
-}
-
-// Rights named generically, or as "all the caller may have", become the
-// key's own rights.
-uint32_t NormalizeAccess(uint32_t access) {
-  if (access & (kGenericAll | kMaximumAllowed)) access |= kKeyAllAccess;
-  if (access & kGenericRead) access |= kKeyRead;
-  if (access & kGenericWrite) access |= kKeyWrite;
-  return access;
-}
-
-// Splits a sub-key path at its backslashes. Null and empty paths have no
-// components; an empty component, or one longer than a key name may be, is
-// refused.
-int32_t SplitPath(const char* path, std::vector<std::string_view>* parts) {
-  parts->clear();
-  if (path == nullptr || *path == '\0') return kErrorSuccess;
-  std::string_view rest(path);
-  while (true) {
-    const size_t cut = rest.find('\\');
-    std::string_view part = rest.substr(0, cut);
-    if (part.empty()) return kErrorBadPathname;
-    if (part.size() > kMaxKeyNameLength) return kErrorInvalidParameter;
-    parts->push_back(part);
-    if (cut == std::string_view::npos) return kErrorSuccess;
-    rest.remove_prefix(cut + 1);
-  }
-}
-
-// Copies a name and its terminating zero into a caller's area of `*size`
-// bytes, setting `*size` to the name's length; kErrorMoreData when it does
-// not fit.
-int32_t CopyName(std::string_view name, char* out, uint32_t* size) {
-  if (name.size() >= *size) return kErrorMoreData;
-  std::memcpy(out, name.data(), name.size());
-  out[name.size()] = '\0';
-  *size = static_cast<uint32_t>(name.size());
-  return kErrorSuccess;
-}
-
-// Hands a value's type and data to a caller's places, each optional; data
-// that do not fit give kErrorMoreData and the length needed.
-int32_t CopyValue(int64_t value_type, std::string_view bytes, uint32_t* type, uint8_t* data,
-                  uint32_t* size) {
-  if (data != nullptr) {
-    if (bytes.size() > *size) {
-      *size = static_cast<uint32_t>(bytes.size());
-      return kErrorMoreData;
-    }
-    if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
-  }
-  if (size != nullptr) *size = static_cast<uint32_t>(bytes.size());
-  if (type != nullptr) *type = static_cast<uint32_t>(value_type);
-  return kErrorSuccess;
 }
 
 }  // namespace
@@ -167,20 +119,7 @@ class SqliteRegistry::Store {
 
   // --- Names ----------------------------------------------------------------
 
-  // The name as lookups compare it: ASCII letters in upper case, except the
-  // second byte of a double-byte character.
-  std::string Fold(std::string_view name) const {
-    std::string out(name);
-    for (size_t i = 0; i < out.size(); ++i) {
-      const unsigned char c = static_cast<unsigned char>(out[i]);
-      if (lead_bytes_ != nullptr && lead_bytes_->IsLead(c) && i + 1 < out.size()) {
-        ++i;
-      } else if (c >= 'a' && c <= 'z') {
-        out[i] = static_cast<char>(c - 'a' + 'A');
-      }
-    }
-    return out;
-  }
+  std::string Fold(std::string_view name) const { return registry_rules::Fold(name, lead_bytes_); }
 
   // --- Keys -------------------------------------------------------------------
 
@@ -318,7 +257,7 @@ class SqliteRegistry::Store {
       s.Bind(2, fold);
       const int step = s.Step();
       if (step == SQLITE_ROW) {
-        rc = CopyValue(s.Int(0), s.Blob(1), type, data, size);
+        rc = CopyValue(static_cast<uint32_t>(s.Int(0)), s.Blob(1), type, data, size);
       } else {
         rc = step == SQLITE_DONE ? kErrorFileNotFound : FromSqlite(step);
       }
@@ -367,8 +306,9 @@ class SqliteRegistry::Store {
     if (step == SQLITE_ROW) {
       cursor_ = {h.key_id, index, s.Int(0), mark};
       const std::string_view value_name = s.Text(1);
-      rc = value_name.size() < *name_size ? CopyValue(s.Int(2), s.Blob(3), type, data, data_size)
-                                          : kErrorMoreData;
+      rc = value_name.size() < *name_size
+               ? CopyValue(static_cast<uint32_t>(s.Int(2)), s.Blob(3), type, data, data_size)
+               : kErrorMoreData;
       if (rc == kErrorSuccess) rc = CopyName(value_name, name, name_size);
     } else {
       rc = step == SQLITE_DONE ? kErrorNoMoreItems : FromSqlite(step);
