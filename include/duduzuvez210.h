@@ -28,15 +28,17 @@
  *     two things of its own, and only those:
  *     - The registry functions (_ProfileRegistry*) may be called from any
  *       thread. Each step of one (opening the key, reading or changing it,
- *       closing it) holds the process's registry lock and is one database
- *       transaction; a function's steps together are not one unit against
- *       other threads or processes.
+ *       closing it) is one step of the system's registry (on Linux: under
+ *       the process's registry lock, one database transaction); a
+ *       function's steps together are not one unit against other threads
+ *       or processes.
  *     - The clipboard functions may be called from any thread. Each holds
  *       the clipboard open, for its thread alone, until it returns; a call
  *       from another thread or process meanwhile returns 0 at once.
- *     fork() in a multi-threaded host waits for a registry or clipboard step
- *     under way in another thread (at most that step's own time limit), so
- *     that the child can use both; nothing else is made safe across fork().
+ *     On Linux, fork() in a multi-threaded host waits for a registry or
+ *     clipboard step under way in another thread (at most that step's own time
+ *     limit), so that the child can use both; nothing else is made safe
+ *     across fork().
  *  7. Exceptions never cross this interface; out of memory is a failure
  *     result like any other.
  */
