@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/service.h"
 
@@ -140,6 +141,29 @@ class Files {
 
   static Files& Default();
   static Files& Current() { return ServiceSlot<Files>::Current(); }
+};
+
+// Forwards every call to another target, which it owns; tests override what
+// they change.
+class SaveTargetWrapper : public SaveTarget {
+ public:
+  explicit SaveTargetWrapper(std::unique_ptr<SaveTarget> target) : target_(std::move(target)) {}
+  TargetKind kind() const override { return target_->kind(); }
+  bool writable() const override { return target_->writable(); }
+  bool through_link() const override { return target_->through_link(); }
+  FileStatus OpenInPlace(std::unique_ptr<File>* file) override {
+    return target_->OpenInPlace(file);
+  }
+  FileStatus CreateTemporary(File** file) override { return target_->CreateTemporary(file); }
+  FileStatus MatchMetadata() override { return target_->MatchMetadata(); }
+  FileStatus Commit() override { return target_->Commit(); }
+  void Discard() override { target_->Discard(); }
+
+ protected:
+  SaveTarget* target() const { return target_.get(); }
+
+ private:
+  std::unique_ptr<SaveTarget> target_;
 };
 
 // Forwards every call to another instance; tests override what they change.
