@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -77,7 +78,8 @@ std::string PlaceProblem() {
   const std::string dir = database.substr(0, database.rfind('/'));
   const uid_t self = geteuid();
   struct stat st;
-  for (size_t slash = 0; (slash = dir.find('/', slash + 1)) != std::string::npos;) {
+  for (size_t slash = 0; slash < dir.size(); ++slash) {
+    slash = std::min(dir.find('/', slash + 1), dir.size());
     const std::string above = dir.substr(0, slash);
     if (lstat(above.c_str(), &st) != 0) return "";
     if (S_ISLNK(st.st_mode) && st.st_uid != 0 && st.st_uid != self) {
