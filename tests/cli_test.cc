@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -731,6 +732,34 @@ TEST_F(DzvTest, ARegistryThatCannotBeOpenedIsSaidSo) {
   EXPECT_THAT(r.err, HasSubstr("the registry (" + File("config") +
                                "/duduzuvez210/registry.db) cannot be opened"));
   EXPECT_EQ(Dzv({"registry", "write", "HKCU\\Software", "x", "y"}).status, 1);
+
+  // A place that is not the user's own alone: the path and the reason.
+  const std::string dir = File("config") + "/duduzuvez210";
+  ASSERT_EQ(unlink(File("config").c_str()), 0);
+  ASSERT_EQ(mkdir(File("config").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+  const struct {
+    std::function<void()> make;
+    std::string reason;
+  } places[] = {
+      {[&] { EXPECT_EQ(chmod(dir.c_str(), 0777), 0); }, dir + " may be written by other users"},
+      {[&] {
+         EXPECT_EQ(chmod(dir.c_str(), 0700), 0);
+         EXPECT_EQ(symlink(File("elsewhere.db").c_str(), (dir + "/registry.db").c_str()), 0);
+       },
+       dir + "/registry.db is a symbolic link"},
+  };
+  for (const auto& place : places) {
+    place.make();
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"registry", "write", "HKCU\\Software", "x", "y"},
+          {"registry", "read", "HKCU\\Software", "x"}}) {
+      const Result r = Dzv(args);
+      EXPECT_EQ(r.status, 1) << args[1];
+      EXPECT_THAT(r.err, HasSubstr(place.reason)) << args[1];
+    }
+  }
+  EXPECT_FALSE(dzv::testing::FileExists(File("elsewhere.db"))) << "the link was followed";
 }
 
 TEST_F(DzvTest, ARegistryLockedByAnotherProcessIsSaidSo) {

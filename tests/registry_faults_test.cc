@@ -351,6 +351,37 @@ std::vector<Damage> Damages() {
                           "PRAGMA user_version=1"),
                    "");
        }},
+      {"the registry's tables and index by name, with other columns",
+       [](const std::string& p) {
+         ASSERT_EQ(RunSql(p,
+                          "CREATE TABLE reg_key(id INTEGER PRIMARY KEY AUTOINCREMENT, parent, "
+                          "name, fold, UNIQUE(parent, fold));"
+                          "CREATE TABLE reg_value(id INTEGER PRIMARY KEY AUTOINCREMENT, key, "
+                          "name, fold, type, data, note, UNIQUE(key, fold));"
+                          "CREATE INDEX reg_value_order ON reg_value(key, id);"
+                          "PRAGMA user_version=1"),
+                   "");
+       }},
+      {"a registry with a trigger named as SQLite's own",
+       [](const std::string& p) {
+         MakeRegistry(p);
+         ASSERT_EQ(RunSql(p,
+                          "PRAGMA writable_schema=ON;"
+                          "INSERT INTO sqlite_master(type, name, tbl_name, rootpage, sql) "
+                          "VALUES('trigger', 'sqlite_planted', 'reg_value', 0, "
+                          "'CREATE TRIGGER sqlite_planted AFTER INSERT ON reg_value BEGIN "
+                          "UPDATE reg_value SET data = ''planted''; END')"),
+                   "");
+       }},
+      {"a registry whose root is the child of its own descendant",
+       [](const std::string& p) {
+         MakeRegistry(p);
+         ASSERT_EQ(RunSql(p,
+                          "INSERT INTO reg_key(parent, name, fold) SELECT id, 'Loop', 'LOOP' "
+                          "FROM reg_key WHERE fold = 'SOFTWARE';"
+                          "UPDATE reg_key SET parent = last_insert_rowid() WHERE id = 2"),
+                   "");
+       }},
   };
 }
 
@@ -445,6 +476,158 @@ TEST(RegistryFaults, AFileTheUserMayNotReadFailsEveryCall) {
   EXPECT_EQ(status, 0) << "10: the user cannot use a registry at all; 11: a registry call "
                           "succeeded; 12: an exported function succeeded; 13: not kErrorCantOpen";
   EXPECT_TRUE(Snapshot(locked) == before);
+}
+
+// ---- Places that are not the user's own ------------------------------------------
+
+// The user whose registry it is and another user, who plants what he can
+// where the registry is looked for (a user that exists only as a number).
+constexpr uid_t kUser = 65534;
+constexpr uid_t kOther = 4242;
+
+void Make(const std::string& path, uid_t owner, mode_t mode, bool directory) {
+  if (directory) {
+    ASSERT_EQ(mkdir(path.c_str(), 0700), 0) << path;
+  } else {
+    WriteFileBytes(path, "");
+  }
+  ASSERT_EQ(chown(path.c_str(), owner, owner), 0) << path;
+  ASSERT_EQ(chmod(path.c_str(), mode), 0) << path;
+}
+
+void Link(const std::string& target, const std::string& path, uid_t owner) {
+  ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0) << path;
+  ASSERT_EQ(lchown(path.c_str(), owner, owner), 0) << path;
+}
+
+struct Place {
+  const char* what;
+  // Makes `home`, the configuration directory, and what is planted in it or
+  // in `outside`, a directory anyone may write.
+  std::function<void(const std::string& home, const std::string& outside)> plant;
+  bool usable;
+  uid_t user = kUser;
+};
+
+std::vector<Place> Places() {
+  const auto own_home = [](const std::string& home) { Make(home, kUser, 0700, true); };
+  const auto own_dir = [own_home](const std::string& home) {
+    own_home(home);
+    Make(home + "/duduzuvez210", kUser, 0700, true);
+  };
+  std::vector<Place> places = {
+      {"the user's own place, made by the call", [=](auto& h, auto&) { own_home(h); }, true},
+      {"a new directory in a sticky directory anyone may write",
+       [](auto& h, auto&) { Make(h, 0, 01777, true); }, true},
+      {"the configuration directory through a link of the user's",
+       [=](auto& h, auto& o) {
+         own_home(o + "/real");
+         Link(o + "/real", h, kUser);
+       },
+       true},
+      {"the registry's directory belongs to another user",
+       [=](auto& h, auto&) {
+         own_home(h);
+         Make(h + "/duduzuvez210", kOther, 0777, true);
+       },
+       false},
+      {"the registry's directory may be written by its group",
+       [=](auto& h, auto&) {
+         own_home(h);
+         Make(h + "/duduzuvez210", kUser, 0770, true);
+       },
+       false},
+      {"a directory above belongs to another user",
+       [](auto& h, auto&) {
+         Make(h, kOther, 0755, true);
+         Make(h + "/duduzuvez210", kUser, 0700, true);
+       },
+       false},
+      {"the configuration directory is a link of another user's",
+       [=](auto& h, auto& o) {
+         own_home(o + "/real");
+         Link(o + "/real", h, kOther);
+       },
+       false},
+      {"the database is a link to a file not yet made",
+       [=](auto& h, auto& o) {
+         own_dir(h);
+         Link(o + "/made.db", h + "/duduzuvez210/registry.db", kOther);
+       },
+       false},
+      {"root's database is a link another user planted",
+       [](auto& h, auto& o) {
+         Make(h, 0, 0755, true);
+         Make(h + "/duduzuvez210", 0, 0700, true);
+         Link(o + "/made.db", h + "/duduzuvez210/registry.db", kOther);
+       },
+       false, 0},
+      {"the database is another user's file",
+       [=](auto& h, auto&) {
+         own_dir(h);
+         Make(h + "/duduzuvez210/registry.db", kOther, 0666, false);
+       },
+       false},
+      {"the database has a second name",
+       [=](auto& h, auto& o) {
+         own_dir(h);
+         Make(h + "/duduzuvez210/registry.db", kUser, 0600, false);
+         ASSERT_EQ(link((h + "/duduzuvez210/registry.db").c_str(), (o + "/copy.db").c_str()), 0);
+       },
+       false},
+      {"the database is a FIFO",
+       [=](auto& h, auto&) {
+         own_dir(h);
+         ASSERT_EQ(mkfifo((h + "/duduzuvez210/registry.db").c_str(), 0600), 0);
+         ASSERT_EQ(chown((h + "/duduzuvez210/registry.db").c_str(), kUser, kUser), 0);
+       },
+       false},
+      {"SQLite's log is a link to a file not yet made",
+       [=](auto& h, auto& o) {
+         own_dir(h);
+         Link(o + "/made.db", h + "/duduzuvez210/registry.db-wal", kUser);
+       },
+       false},
+  };
+  for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+    places.push_back({"SQLite's file beside the database belongs to another user",
+                      [=](auto& h, auto&) {
+                        own_dir(h);
+                        Make(h + "/duduzuvez210/registry.db" + suffix, kOther, 0666, false);
+                      },
+                      false});
+  }
+  return places;
+}
+
+TEST(RegistryFaults, OnlyAPlaceOfTheUsersOwnIsUsed) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to run parts as two other users";
+  TempDir top;
+  ASSERT_EQ(chmod(top.path().c_str(), 0755), 0);
+  int n = 0;
+  for (const Place& place : Places()) {
+    SCOPED_TRACE(place.what);
+    const std::string home = top.File("home" + std::to_string(++n));
+    const std::string outside = top.File("outside" + std::to_string(n));
+    Make(outside, 0, 01777, true);
+    place.plant(home, outside);
+    const std::string db = home + "/duduzuvez210/registry.db";
+    const auto planted = [&](const char* suffix) { return ReadFileBytes(db + suffix); };
+    const std::string wal = planted("-wal"), shm = planted("-shm"), journal = planted("-journal");
+    const int status = dzv::testing::RunAsUser(place.user, place.user, [&] {
+      SqliteRegistry reg(db, nullptr);
+      reg.SetBusyTimeoutForTesting(milliseconds(100));
+      if (!place.usable) return CallsThatSucceeded(reg).empty() ? 0 : 1;
+      RegKey key = nullptr;
+      if (reg.CreateKey(kHkcu, "Software\\App", kKeyAllAccess, &key) != kErrorSuccess) return 2;
+      return reg.SetValue(key, "v", kRegSz, reinterpret_cast<const uint8_t*>("x"), 2);
+    });
+    if (status == 126) GTEST_SKIP() << "cannot become another user here";
+    EXPECT_EQ(status, 0) << "1: a call succeeded; 2 or more: the user's own place was refused";
+    EXPECT_FALSE(dzv::testing::FileExists(outside + "/made.db")) << "a link was followed";
+    EXPECT_EQ(planted("-wal") + planted("-shm") + planted("-journal"), wal + shm + journal)
+        << "another user's file was written";
+  }
 }
 
 }  // namespace

@@ -139,6 +139,21 @@ TEST_F(RegistryAccess, DeleteKeyTakesTheTreeDepthFirst) {
   EXPECT_TRUE(KeyExists("Tail")) << "an empty path never empties the root";
 }
 
+// A walk deeper than any honest tree (a damaged registry whose keys lead
+// round in a circle looks endless) stops with 0 before it deletes anything
+// of the path it went down.
+TEST_F(RegistryAccess, DeleteKeyWalksNoDeeperThanTheRegistryLetsATreeGrow) {
+  for (size_t depth : {profile::kMaxKeyDepth, profile::kMaxKeyDepth + 1}) {
+    std::string path = "Deep";
+    for (size_t level = 1; level < depth; ++level) path += "\\k";
+    ASSERT_EQ(_ProfileRegistryWrite(kHkcu, path.c_str(), "v", "1"), 1);
+    const bool within = depth <= profile::kMaxKeyDepth;
+    EXPECT_EQ(_ProfileRegistryDeleteKey(kHkcu, "Deep"), within ? 1 : 0) << depth << " levels";
+    EXPECT_EQ(KeyExists(path.c_str()), !within) << depth << " levels";
+    EXPECT_LE(recorder_.most_open(), static_cast<int>(profile::kMaxKeyDepth));
+  }
+}
+
 TEST_F(RegistryAccess, DeleteKeyFailingPartWayLeavesTheRestInPlace) {
   for (const char* p : {"T\\a\\1", "T\\b\\1", "T\\b\\2", "T\\c"}) {
     ASSERT_EQ(_ProfileRegistryWrite(kHkcu, p, "v", "1"), 1);

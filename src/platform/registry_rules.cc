@@ -13,6 +13,44 @@ uint32_t NormalizeAccess(uint32_t access) {
   return access;
 }
 
+size_t RootIndex(RegKey key) {
+  static const RegKey kRoots[kRootCount] = {DZV_HKEY_CLASSES_ROOT, DZV_HKEY_CURRENT_USER,
+                                            DZV_HKEY_LOCAL_MACHINE, DZV_HKEY_USERS,
+                                            DZV_HKEY_CURRENT_CONFIG};
+  size_t i = 0;
+  while (i < kRootCount && kRoots[i] != key) ++i;
+  return i;
+}
+
+int32_t CheckOpenOrCreate(const char* path, const RegKey* result, bool create) {
+  return result == nullptr || (create && path == nullptr) ? kErrorInvalidParameter : kErrorSuccess;
+}
+
+int32_t CheckDeleteKey(const char* path) {
+  return path == nullptr || *path == '\0' ? kErrorInvalidParameter : kErrorSuccess;
+}
+
+int32_t CheckEnumKey(const char* name, const uint32_t* name_size) {
+  return name == nullptr || name_size == nullptr ? kErrorInvalidParameter : kErrorSuccess;
+}
+
+int32_t CheckSetValue(const char* name, const uint8_t* data, uint32_t size) {
+  if (data == nullptr && size != 0) return kErrorInvalidParameter;
+  const std::string_view value_name = name == nullptr ? "" : name;
+  return value_name.size() > kMaxValueNameLength ? kErrorInvalidParameter : kErrorSuccess;
+}
+
+int32_t CheckQueryValue(const uint8_t* data, const uint32_t* size) {
+  return data != nullptr && size == nullptr ? kErrorInvalidParameter : kErrorSuccess;
+}
+
+int32_t CheckEnumValue(const char* name, const uint32_t* name_size, const uint8_t* data,
+                       const uint32_t* data_size) {
+  return name == nullptr || name_size == nullptr || (data != nullptr && data_size == nullptr)
+             ? kErrorInvalidParameter
+             : kErrorSuccess;
+}
+
 int32_t SplitPath(const char* path, std::vector<std::string_view>* parts) {
   parts->clear();
   if (path == nullptr || *path == '\0') return kErrorSuccess;

@@ -114,6 +114,7 @@ int32_t RegistryDeleteKey(Registry& registry, RegKey parent, const char* path) {
       uint32_t name_size = kNameArea;
       const int32_t listed = registry.EnumKey(level.key, 0, name.data(), &name_size);
       if (listed == kErrorSuccess) {
+        if (levels.stack.size() == kMaxKeyDepth) return 0;
         name.back() = '\0';
         const RegKey key = level.key;
         RegKey child;

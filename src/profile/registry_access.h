@@ -8,6 +8,7 @@
 #ifndef DZV_PROFILE_REGISTRY_ACCESS_H_
 #define DZV_PROFILE_REGISTRY_ACCESS_H_
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/registry.h"
@@ -21,6 +22,10 @@ using platform::RegKey;
 constexpr uint32_t kNameArea = 256;
 constexpr uint32_t kDataArea = 32000;
 constexpr uint32_t kMaxListedIndex = 999;
+// The deepest tree that RegistryDeleteKey walks, as deep as the Windows
+// registry lets a tree grow: a deeper one (or a damaged registry whose keys
+// lead round in a circle) stops the walk with 0.
+constexpr size_t kMaxKeyDepth = 512;
 
 // Creates or opens the key for writing and stores `text` as REG_SZ with its
 // terminating zero. 1 only when the value was stored and the key closed. A
@@ -40,7 +45,8 @@ int32_t RegistryDeleteValue(Registry& registry, RegKey root, const char* path, c
 // sub-key at index 0 is deleted until none is left, then the key itself. One
 // key is open per level. A failure stops everything with 0 and leaves in
 // place what was not yet deleted, the keys above the failure among them.
-// A null or empty path gives 0 without touching anything.
+// A null or empty path gives 0 without touching anything; a tree deeper
+// than kMaxKeyDepth levels below the key gives 0 when the walk reaches it.
 int32_t RegistryDeleteKey(Registry& registry, RegKey parent, const char* path);
 
 // Lists the names of the key's values at indexes 0 to 999, each followed by

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -68,6 +69,50 @@ std::string RegistryFile() {
          "/.config/duduzuvez210/registry.db";
 }
 
+// Why the library would refuse the registry's place, as far as lstat and
+// stat tell ("" when nothing is found): it uses only a directory of the
+// user's own, reached through directories that only root or the user can
+// change (sticky ones aside), and files of the user's with one link.
+std::string PlaceProblem() {
+  const std::string database = RegistryFile();
+  const std::string dir = database.substr(0, database.rfind('/'));
+  const uid_t self = geteuid();
+  struct stat st;
+  for (size_t slash = 0; slash < dir.size(); ++slash) {
+    slash = std::min(dir.find('/', slash + 1), dir.size());
+    const std::string above = dir.substr(0, slash);
+    if (lstat(above.c_str(), &st) != 0) return "";
+    if (S_ISLNK(st.st_mode) && st.st_uid != 0 && st.st_uid != self) {
+      return above + " is a symbolic link of another user's";
+    }
+    if (stat(above.c_str(), &st) != 0) return "";
+    if (st.st_uid != 0 && st.st_uid != self) return above + " belongs to another user";
+    if ((st.st_mode & 022) != 0 && (st.st_mode & S_ISVTX) == 0) {
+      return above + " may be written by other users";
+    }
+  }
+  if (stat(dir.c_str(), &st) != 0) return "";
+  if (!S_ISDIR(st.st_mode)) return dir + " is not a directory";
+  if (st.st_uid != self) return dir + " belongs to another user";
+  if ((st.st_mode & 022) != 0) return dir + " may be written by other users than its owner";
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+    const std::string file = database + suffix;
+    if (lstat(file.c_str(), &st) != 0) continue;
+    if (S_ISLNK(st.st_mode)) return file + " is a symbolic link";
+    if (!S_ISREG(st.st_mode)) return file + " is not a regular file";
+    if (st.st_uid != self) return file + " belongs to another user";
+    if (st.st_nlink != 1) return file + " has another hard link";
+  }
+  return "";
+}
+
+// "the registry (PATH) cannot be opened", with the reason when dzv finds it.
+std::string CannotOpen() {
+  const std::string problem = PlaceProblem();
+  return "the registry (" + RegistryFile() + ") cannot be opened" +
+         (problem.empty() ? "" : ": " + problem + "; only a place of the user's own is used");
+}
+
 // Whether another process holds a write lock on the registry: on the
 // database file (a connection in exclusive locking mode, or one writing
 // outside WAL mode) or on the WAL index's write lock, byte 120 of the
@@ -124,7 +169,7 @@ bool Lists(DZV_HKEY root, const std::string& path) {
 void RequireKey(const KeyPath& key) {
   RequireNotLocked();
   if (!Lists(key.root, "")) {
-    throw Failure("the registry (" + RegistryFile() + ") cannot be opened");
+    throw Failure(CannotOpen());
   }
   if (!Lists(key.root, key.path)) throw Failure(key.shown + ": no such registry key");
 }
@@ -160,6 +205,8 @@ int Write(const Args& args) {
   const std::string text = args.Has("--escapes") ? Unescape(args[2]) : args[2];
   if (!_ProfileRegistryWrite(key.root, key.path.c_str(), args[1].c_str(), text.c_str())) {
     RequireNotLocked();
+    const std::string problem = PlaceProblem();
+    if (!problem.empty()) throw Failure(key.shown + ": could not write the value: " + CannotOpen());
     throw Failure(key.shown + ": could not write the value '" + args[1] + "' (the registry " +
                   RegistryFile() + " cannot be opened or written)");
   }
@@ -194,7 +241,7 @@ int List(const Args& args) {
   if (!_ProfileRegistryEnumValues(key.root, key.path.c_str(), names.data(), kLongestValueList)) {
     RequireNotLocked();
     if (!Lists(key.root, "")) {
-      throw Failure("the registry (" + RegistryFile() + ") cannot be opened");
+      throw Failure(CannotOpen());
     }
     throw Failure(key.shown +
                   ": no such registry key, or its values cannot be listed (a key "

@@ -1,13 +1,11 @@
 // The registry in memory: the key tree, the handles, and the calls.
 #include "platform/in_memory/registry.h"
 
-#include <cstring>
 #include <map>
 #include <mutex>
 #include <new>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -18,19 +16,9 @@ namespace {
 
 using registry_rules::CopyName;
 using registry_rules::CopyValue;
-using registry_rules::NormalizeAccess;
+using registry_rules::kRootCount;
+using registry_rules::RootIndex;
 using registry_rules::SplitPath;
-
-const RegKey kRoots[] = {DZV_HKEY_CLASSES_ROOT, DZV_HKEY_CURRENT_USER, DZV_HKEY_LOCAL_MACHINE,
-                         DZV_HKEY_USERS, DZV_HKEY_CURRENT_CONFIG};
-constexpr size_t kRootCount = sizeof kRoots / sizeof kRoots[0];
-
-// The place of a predefined root in kRoots; kRootCount for any other value.
-size_t RootIndex(RegKey key) {
-  size_t i = 0;
-  while (i < kRootCount && kRoots[i] != key) ++i;
-  return i;
-}
 
 }  // namespace
 
@@ -57,7 +45,9 @@ class InMemoryRegistry::Tree {
   std::mutex mutex;
 
   int32_t OpenOrCreate(RegKey key, const char* path, uint32_t access, RegKey* result, bool create) {
-    if (result == nullptr || (create && path == nullptr)) return kErrorInvalidParameter;
+    if (int32_t rc = registry_rules::CheckOpenOrCreate(path, result, create); rc != kErrorSuccess) {
+      return rc;
+    }
     const Handle* from = nullptr;
     std::vector<std::string_view> parts;
     int32_t rc = Resolve(key, &from);
@@ -71,7 +61,7 @@ class InMemoryRegistry::Tree {
       parent = it->second;
     }
     if (found == parts.size()) {
-      *result = Issue(parent, access);
+      *result = handles_.Issue(parent, access);
       return kErrorSuccess;
     }
     if (!create) return kErrorFileNotFound;
@@ -89,11 +79,11 @@ class InMemoryRegistry::Tree {
       bottom->children.emplace(Fold(parts[i]), child);
       bottom = std::move(child);
     }
-    const RegKey issued = Issue(bottom, access);
+    const RegKey issued = handles_.Issue(bottom, access);
     try {
       parent->children.emplace(std::move(top_fold), std::move(top));
     } catch (const std::bad_alloc&) {
-      handles_.erase(reinterpret_cast<uintptr_t>(issued));
+      handles_.Release(issued);
       throw;
     }
     stored_ += added;
@@ -102,7 +92,7 @@ class InMemoryRegistry::Tree {
   }
 
   int32_t DeleteKey(RegKey key, const char* path) {
-    if (path == nullptr || *path == '\0') return kErrorInvalidParameter;
+    if (int32_t rc = registry_rules::CheckDeleteKey(path); rc != kErrorSuccess) return rc;
     const Handle* from = nullptr;
     std::vector<std::string_view> parts;
     int32_t rc = Resolve(key, &from);
@@ -127,7 +117,7 @@ class InMemoryRegistry::Tree {
   }
 
   int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t* name_size) {
-    if (name == nullptr || name_size == nullptr) return kErrorInvalidParameter;
+    if (int32_t rc = registry_rules::CheckEnumKey(name, name_size); rc != kErrorSuccess) return rc;
     const Handle* h = nullptr;
     if (int32_t rc = Resolve(key, &h, kKeyEnumerateSubKeys); rc != kErrorSuccess) return rc;
     const auto& children = h->key->children;
@@ -137,9 +127,9 @@ class InMemoryRegistry::Tree {
 
   int32_t SetValue(RegKey key, const char* name, uint32_t type, const uint8_t* data,
                    uint32_t size) {
-    if (data == nullptr && size != 0) return kErrorInvalidParameter;
+    if (int32_t rc = registry_rules::CheckSetValue(name, data, size); rc != kErrorSuccess)
+      return rc;
     const std::string_view value_name = name == nullptr ? "" : name;
-    if (value_name.size() > kMaxValueNameLength) return kErrorInvalidParameter;
     const Handle* h = nullptr;
     if (int32_t rc = Resolve(key, &h, kKeySetValue); rc != kErrorSuccess) return rc;
     std::string fold = Fold(value_name);
@@ -160,7 +150,7 @@ class InMemoryRegistry::Tree {
   }
 
   int32_t QueryValue(RegKey key, const char* name, uint32_t* type, uint8_t* data, uint32_t* size) {
-    if (data != nullptr && size == nullptr) return kErrorInvalidParameter;
+    if (int32_t rc = registry_rules::CheckQueryValue(data, size); rc != kErrorSuccess) return rc;
     const Handle* h = nullptr;
     if (int32_t rc = Resolve(key, &h, kKeyQueryValue); rc != kErrorSuccess) return rc;
     const Value* value = Find(*h->key, Fold(name == nullptr ? "" : name));
@@ -181,8 +171,9 @@ class InMemoryRegistry::Tree {
 
   int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t* name_size, uint32_t* type,
                     uint8_t* data, uint32_t* data_size) {
-    if (name == nullptr || name_size == nullptr || (data != nullptr && data_size == nullptr)) {
-      return kErrorInvalidParameter;
+    if (int32_t rc = registry_rules::CheckEnumValue(name, name_size, data, data_size);
+        rc != kErrorSuccess) {
+      return rc;
     }
     const Handle* h = nullptr;
     if (int32_t rc = Resolve(key, &h, kKeyQueryValue); rc != kErrorSuccess) return rc;
@@ -195,11 +186,7 @@ class InMemoryRegistry::Tree {
     return rc;
   }
 
-  int32_t CloseKey(RegKey key) {
-    if (RootIndex(key) < kRootCount) return kErrorSuccess;
-    return handles_.erase(reinterpret_cast<uintptr_t>(key)) == 1 ? kErrorSuccess
-                                                                 : kErrorInvalidHandle;
-  }
+  int32_t CloseKey(RegKey key) { return handles_.Release(key); }
 
  private:
   struct Value {
@@ -218,35 +205,19 @@ class InMemoryRegistry::Tree {
   };
   // A handle holds its key, so that the key outlives its deletion as long
   // as the handle is open.
-  struct Handle {
-    std::shared_ptr<Key> key;
-    uint32_t access = 0;
-  };
+  using Handles = registry_rules::HandleTable<std::shared_ptr<Key>>;
+  using Handle = Handles::Handle;
 
   // The handle `key`, which must name a key still in the tree and, unless
   // `needs` is 0, have those rights.
   int32_t Resolve(RegKey key, const Handle** out, uint32_t needs = 0) const {
     if (const size_t root = RootIndex(key); root < kRootCount) {
       *out = &roots_[root];
-    } else {
-      auto it = handles_.find(reinterpret_cast<uintptr_t>(key));
-      if (it == handles_.end()) return kErrorInvalidHandle;
-      *out = &it->second;
+    } else if ((*out = handles_.Find(key)) == nullptr) {
+      return kErrorInvalidHandle;
     }
     if ((*out)->key->deleted) return kErrorKeyDeleted;
     return ((*out)->access & needs) == needs ? kErrorSuccess : kErrorAccessDenied;
-  }
-
-  // Handle values are multiples of 4, never 0, a root or one in use.
-  RegKey Issue(std::shared_ptr<Key> key, uint32_t access) {
-    uintptr_t value;
-    do {
-      value = next_handle_;
-      next_handle_ += 4;
-    } while (value == 0 || handles_.count(value) != 0 ||
-             RootIndex(reinterpret_cast<RegKey>(value)) < kRootCount);
-    handles_.emplace(value, Handle{std::move(key), NormalizeAccess(access)});
-    return reinterpret_cast<RegKey>(value);
   }
 
   std::string Fold(std::string_view name) const { return registry_rules::Fold(name, lead_bytes_); }
@@ -264,8 +235,7 @@ class InMemoryRegistry::Tree {
   const size_t byte_limit_;
   size_t stored_ = 0;  // never more than byte_limit_
   Handle roots_[kRootCount];
-  std::unordered_map<uintptr_t, Handle> handles_;
-  uintptr_t next_handle_ = 0x1000;
+  Handles handles_;
 };
 
 InMemoryRegistry::InMemoryRegistry(const LeadByteTable* lead_bytes, size_t byte_limit)
@@ -277,12 +247,7 @@ InMemoryRegistry::~InMemoryRegistry() = default;
 // and memory running out becomes a code.
 template <class Body>
 int32_t InMemoryRegistry::Locked(Body&& body) {
-  std::lock_guard<std::mutex> lock(tree_->mutex);
-  try {
-    return body(*tree_);
-  } catch (const std::bad_alloc&) {
-    return kErrorOutOfMemory;
-  }
+  return registry_rules::Locked(tree_->mutex, [&] { return body(*tree_); });
 }
 
 int32_t InMemoryRegistry::CreateKey(RegKey key, const char* path, uint32_t access, RegKey* result) {

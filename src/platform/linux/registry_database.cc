@@ -6,8 +6,12 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <thread>
+#include <utility>
 
+#include "platform/linux/registry_place.h"
 #include "platform/registry.h"
 
 namespace dzv::platform::registry_db {
@@ -53,18 +57,6 @@ constexpr const char* kSqlText[kSqlCount] = {
     "SELECT id, name, type, data FROM reg_value WHERE key = ?1 ORDER BY id LIMIT 1 OFFSET ?2",
     "SELECT id, name, type, data FROM reg_value WHERE key = ?1 AND id > ?2 ORDER BY id LIMIT 1",
 };
-
-// Makes the directory and the missing ones above it, each with mode 0700.
-bool MakeDirectories(const std::string& dir) {
-  if (dir.empty()) return true;
-  struct stat st;
-  if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  const size_t slash = dir.find_last_of('/');
-  if (slash != std::string::npos && slash > 0 && !MakeDirectories(dir.substr(0, slash))) {
-    return false;
-  }
-  return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
-}
 
 int ExecText(sqlite3* db, const std::string& sql) {
   return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
@@ -114,19 +106,15 @@ int32_t Database::Open(const std::string& path) {
     // that.
     Close();
   }
-  if (path.empty()) return kErrorCantOpen;
-  const size_t slash = path.find_last_of('/');
-  if (slash != std::string::npos && !MakeDirectories(path.substr(0, slash))) {
-    return kErrorCantOpen;
-  }
-  // SQLite would create the file with mode 0644; its journal files take the
+  // Only a directory and files of the user's own (registry_place.h); SQLite
+  // would create the file with mode 0644, and its journal files take the
   // file's mode.
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return kErrorCantOpen;
-  close(fd);
+  std::string resolved;
+  if (!PrepareDatabasePlace(path, &resolved)) return kErrorCantOpen;
 
   pid_ = getpid();
-  int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+  int rc = sqlite3_open_v2(resolved.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW,
+                           nullptr);
   if (rc == SQLITE_OK) rc = Configure();
   if (rc != SQLITE_OK) {
     Close();
@@ -138,7 +126,15 @@ int32_t Database::Open(const std::string& path) {
 int Database::Configure() {
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_busy_handler(db_, &Database::OnBusy, this);
-  sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  // SQLite's own guards against a hostile file: no change of the schema or
+  // its pages by SQL, no trigger or view runs, and no function that the
+  // schema names runs with more than what it is handed.
+  for (const auto& [option, value] : {std::pair{SQLITE_DBCONFIG_DEFENSIVE, 1},
+                                      {SQLITE_DBCONFIG_ENABLE_TRIGGER, 0},
+                                      {SQLITE_DBCONFIG_ENABLE_VIEW, 0},
+                                      {SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0}}) {
+    if (int rc = sqlite3_db_config(db_, option, value, nullptr); rc != SQLITE_OK) return rc;
+  }
   // Nothing is written before the file is known to be a registry or empty:
   // another program's database is left exactly as it was, and opening a
   // registry takes no write lock, so that reads go on while another process
@@ -205,31 +201,65 @@ int Database::FirstColumn(void* out, int, char** values, char**) {
   return 0;
 }
 
-// A registry holds exactly the registry's tables and index (SQLite's own
-// objects aside) and carries its schema version; an empty database is a new
-// file. Anything else belongs to someone else.
+namespace {
+
+// The rows of the schema table in a form compared exactly: every column of
+// every row, length-prefixed, NULL apart from the empty text.
+int SchemaRows(sqlite3* db, std::string* rows) {
+  rows->clear();
+  return sqlite3_exec(
+      db, "SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY type, name, tbl_name, sql",
+      [](void* out, int columns, char** values, char**) {
+        auto* text = static_cast<std::string*>(out);
+        for (int i = 0; i < columns; ++i) {
+          if (values[i] == nullptr) {
+            *text += "N;";
+          } else {
+            *text += std::to_string(std::strlen(values[i])) + ":" + values[i] + ";";
+          }
+        }
+        *text += "\n";
+        return 0;
+      },
+      rows, nullptr);
+}
+
+// The schema table of a registry as this library makes it, made afresh in
+// memory for the comparison.
+int RegistrySchemaRows(std::string* rows) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (rc == SQLITE_OK) rc = ExecText(db, kSchema);
+  if (rc == SQLITE_OK) rc = SchemaRows(db, rows);
+  sqlite3_close(db);
+  return rc;
+}
+
+}  // namespace
+
+// A registry holds exactly the schema table that the library makes, row for
+// row (SQLite's own rows among them: a trigger or view of any name, a table
+// of other columns, an index or a constraint more or less is another
+// program's), carries its schema version, and has its roots at the top of
+// the tree (a root below one of its own keys would make the tree a cycle).
+// An empty database is a new file. Anything else belongs to someone else.
 int Database::Inspect(Contents* contents) {
   std::string version;
   int rc = sqlite3_exec(db_, "PRAGMA user_version", &Database::FirstColumn, &version, nullptr);
   if (rc != SQLITE_OK) return rc;
-  std::string objects;
-  rc = sqlite3_exec(
-      db_,
-      "SELECT type || ' ' || name FROM sqlite_master "
-      "WHERE name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name",
-      [](void* out, int, char** values, char**) {
-        *static_cast<std::string*>(out) += std::string(values[0] != nullptr ? values[0] : "") + ";";
-        return 0;
-      },
-      &objects, nullptr);
+  std::string rows, expected;
+  rc = SchemaRows(db_, &rows);
+  if (rc == SQLITE_OK) rc = RegistrySchemaRows(&expected);
   if (rc != SQLITE_OK) return rc;
-  if (version == "0" && objects.empty()) {
+  *contents = Contents::kForeign;
+  if (version == "0" && rows.empty()) {
     *contents = Contents::kEmpty;
-  } else if (version == std::to_string(kSchemaVersion) &&
-             objects == "table reg_key;table reg_value;index reg_value_order;") {
-    *contents = Contents::kRegistry;
-  } else {
-    *contents = Contents::kForeign;
+  } else if (version == std::to_string(kSchemaVersion) && rows == expected) {
+    std::string roots_elsewhere;
+    rc = sqlite3_exec(db_, "SELECT count(*) FROM reg_key WHERE id BETWEEN 1 AND 5 AND parent <> 0",
+                      &Database::FirstColumn, &roots_elsewhere, nullptr);
+    if (rc != SQLITE_OK) return rc;
+    if (roots_elsewhere == "0") *contents = Contents::kRegistry;
   }
   return SQLITE_OK;
 }

@@ -79,7 +79,8 @@ class Database {
   Database& operator=(const Database&) = delete;
 
   // Opens the file at `path` unless this process has it open already:
-  // creates it with mode 0600 (and missing directories with mode 0700),
+  // kErrorCantOpen unless its place is the user's own (registry_place.h),
+  // which makes it with mode 0600 (and missing directories with mode 0700);
   // sets WAL mode and full synchronisation, and makes the schema when the
   // file is new (empty). A file that is not a registry of this schema is
   // refused, and nothing is written to it; opening an existing registry

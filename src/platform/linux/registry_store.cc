@@ -1,11 +1,8 @@
 // The Linux registry on its SQLite database: handles, names, and the calls.
 #include "platform/linux/registry_store.h"
 
-#include <cstring>
 #include <mutex>
-#include <new>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/linux/fork_guard.h"
@@ -17,7 +14,8 @@ namespace {
 
 using registry_rules::CopyName;
 using registry_rules::CopyValue;
-using registry_rules::NormalizeAccess;
+using registry_rules::kRootCount;
+using registry_rules::RootIndex;
 using registry_rules::SplitPath;
 
 using registry_db::Database;
@@ -31,11 +29,8 @@ using Statement = Database::Statement;
 using Transaction = Database::Transaction;
 
 const RootKey* FindRoot(RegKey key) {
-  const intptr_t value = reinterpret_cast<intptr_t>(key);
-  for (const RootKey& root : kRootKeys) {
-    if (value == static_cast<intptr_t>(root.hkey)) return &root;
-  }
-  return nullptr;
+  const size_t index = RootIndex(key);
+  return index < kRootCount ? &kRootKeys[index] : nullptr;
 }
 
 }  // namespace
@@ -52,15 +47,12 @@ class SqliteRegistry::Store {
   // out of memory becomes a code.
   template <class Body>
   int32_t Locked(bool needs_database, Body&& body) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    try {
+    return registry_rules::Locked(mutex_, [&] {
       if (needs_database) {
         if (int32_t rc = db_.Open(path_); rc != kErrorSuccess) return rc;
       }
       return body();
-    } catch (const std::bad_alloc&) {
-      return kErrorOutOfMemory;
-    }
+    });
   }
 
   void SetBusyTimeout(std::chrono::milliseconds timeout) {
@@ -71,51 +63,33 @@ class SqliteRegistry::Store {
   void Close() {
     std::lock_guard<std::mutex> lock(mutex_);
     db_.Close();
-    handles_.clear();
+    handles_.Clear();
     cursor_ = {};
   }
 
   // --- Handles -------------------------------------------------------------
 
-  struct Handle {
-    int64_t key_id;
-    uint32_t access;
-  };
+  using Handles = registry_rules::HandleTable<int64_t>;  // by key id
+  using Handle = Handles::Handle;
 
   // The key of `key` and the rights of the handle, which must still name a
   // key of the database. Inside a transaction.
   int32_t Resolve(RegKey key, Handle* out) {
     if (const RootKey* root = FindRoot(key)) {
       *out = {root->id, kKeyAllAccess};
+    } else if (const Handle* h = handles_.Find(key)) {
+      *out = *h;
     } else {
-      auto it = handles_.find(reinterpret_cast<uintptr_t>(key));
-      if (it == handles_.end()) return kErrorInvalidHandle;
-      *out = it->second;
+      return kErrorInvalidHandle;
     }
     Statement s(db_, kKeyExists);
-    s.Bind(1, out->key_id);
+    s.Bind(1, out->key);
     const int step = s.Step();
     if (step == SQLITE_DONE) return kErrorKeyDeleted;
     return step == SQLITE_ROW ? kErrorSuccess : FromSqlite(step);
   }
 
-  // Handle values are multiples of 4, never 0, a root or one in use.
-  RegKey Issue(int64_t key_id, uint32_t access) {
-    uintptr_t value;
-    do {
-      value = next_handle_;
-      next_handle_ += 4;
-    } while (value == 0 || handles_.count(value) != 0 ||
-             FindRoot(reinterpret_cast<RegKey>(value)) != nullptr);
-    handles_.emplace(value, Handle{key_id, NormalizeAccess(access)});
-    return reinterpret_cast<RegKey>(value);
-  }
-
-  int32_t Release(RegKey key) {
-    if (FindRoot(key) != nullptr) return kErrorSuccess;
-    return handles_.erase(reinterpret_cast<uintptr_t>(key)) == 1 ? kErrorSuccess
-                                                                 : kErrorInvalidHandle;
-  }
+  int32_t Release(RegKey key) { return handles_.Release(key); }
 
   // --- Names ----------------------------------------------------------------
 
@@ -128,7 +102,7 @@ class SqliteRegistry::Store {
   int32_t Walk(const Handle& from, const char* path, bool create, int64_t* id) {
     std::vector<std::string_view> parts;
     if (int32_t rc = SplitPath(path, &parts); rc != kErrorSuccess) return rc;
-    int64_t current = from.key_id;
+    int64_t current = from.key;
     for (std::string_view part : parts) {
       const std::string fold = Fold(part);
       {
@@ -156,7 +130,9 @@ class SqliteRegistry::Store {
   }
 
   int32_t OpenOrCreate(RegKey key, const char* path, uint32_t access, RegKey* result, bool create) {
-    if (result == nullptr || (create && path == nullptr)) return kErrorInvalidParameter;
+    if (int32_t rc = registry_rules::CheckOpenOrCreate(path, result, create); rc != kErrorSuccess) {
+      return rc;
+    }
     Transaction txn(db_, create);
     if (txn.status() != kErrorSuccess) return txn.status();
     Handle from;
@@ -164,7 +140,7 @@ class SqliteRegistry::Store {
     int32_t rc = Resolve(key, &from);
     if (rc == kErrorSuccess) rc = Walk(from, path, create, &id);
     if (rc != kErrorSuccess) return rc;
-    const RegKey issued = Issue(id, access);
+    const RegKey issued = handles_.Issue(id, access);
     rc = txn.Finish(rc);
     if (rc == kErrorSuccess) {
       *result = issued;
@@ -175,7 +151,7 @@ class SqliteRegistry::Store {
   }
 
   int32_t DeleteKey(RegKey key, const char* path) {
-    if (path == nullptr || *path == '\0') return kErrorInvalidParameter;
+    if (int32_t rc = registry_rules::CheckDeleteKey(path); rc != kErrorSuccess) return rc;
     Transaction txn(db_, true);
     if (txn.status() != kErrorSuccess) return txn.status();
     Handle from;
@@ -198,7 +174,7 @@ class SqliteRegistry::Store {
   }
 
   int32_t EnumKey(RegKey key, uint32_t index, char* name, uint32_t* name_size) {
-    if (name == nullptr || name_size == nullptr) return kErrorInvalidParameter;
+    if (int32_t rc = registry_rules::CheckEnumKey(name, name_size); rc != kErrorSuccess) return rc;
     Transaction txn(db_, false);
     if (txn.status() != kErrorSuccess) return txn.status();
     Handle h;
@@ -206,7 +182,7 @@ class SqliteRegistry::Store {
     if (rc == kErrorSuccess && (h.access & kKeyEnumerateSubKeys) == 0) rc = kErrorAccessDenied;
     if (rc == kErrorSuccess) {
       Statement s(db_, kChildAt);
-      s.Bind(1, h.key_id);
+      s.Bind(1, h.key);
       s.Bind(2, static_cast<int64_t>(index));
       const int step = s.Step();
       if (step == SQLITE_ROW) {
@@ -222,9 +198,9 @@ class SqliteRegistry::Store {
 
   int32_t SetValue(RegKey key, const char* name, uint32_t type, const uint8_t* data,
                    uint32_t size) {
-    if (data == nullptr && size != 0) return kErrorInvalidParameter;
+    if (int32_t rc = registry_rules::CheckSetValue(name, data, size); rc != kErrorSuccess)
+      return rc;
     const std::string_view value_name = name == nullptr ? "" : name;
-    if (value_name.size() > kMaxValueNameLength) return kErrorInvalidParameter;
     Transaction txn(db_, true);
     if (txn.status() != kErrorSuccess) return txn.status();
     Handle h;
@@ -233,7 +209,7 @@ class SqliteRegistry::Store {
     if (rc == kErrorSuccess) {
       const std::string fold = Fold(value_name);
       Statement s(db_, kSetValue);
-      s.Bind(1, h.key_id);
+      s.Bind(1, h.key);
       s.Bind(2, value_name);
       s.Bind(3, fold);
       s.Bind(4, static_cast<int64_t>(type));
@@ -244,7 +220,7 @@ class SqliteRegistry::Store {
   }
 
   int32_t QueryValue(RegKey key, const char* name, uint32_t* type, uint8_t* data, uint32_t* size) {
-    if (data != nullptr && size == nullptr) return kErrorInvalidParameter;
+    if (int32_t rc = registry_rules::CheckQueryValue(data, size); rc != kErrorSuccess) return rc;
     Transaction txn(db_, false);
     if (txn.status() != kErrorSuccess) return txn.status();
     Handle h;
@@ -253,7 +229,7 @@ class SqliteRegistry::Store {
     if (rc == kErrorSuccess) {
       const std::string fold = Fold(name == nullptr ? "" : name);
       Statement s(db_, kFindValue);
-      s.Bind(1, h.key_id);
+      s.Bind(1, h.key);
       s.Bind(2, fold);
       const int step = s.Step();
       if (step == SQLITE_ROW) {
@@ -274,7 +250,7 @@ class SqliteRegistry::Store {
     if (rc == kErrorSuccess) {
       const std::string fold = Fold(name == nullptr ? "" : name);
       Statement s(db_, kDeleteValue);
-      s.Bind(1, h.key_id);
+      s.Bind(1, h.key);
       s.Bind(2, fold);
       rc = FromSqlite(s.Step());
       if (rc == kErrorSuccess && db_.Changes() == 0) rc = kErrorFileNotFound;
@@ -284,8 +260,9 @@ class SqliteRegistry::Store {
 
   int32_t EnumValue(RegKey key, uint32_t index, char* name, uint32_t* name_size, uint32_t* type,
                     uint8_t* data, uint32_t* data_size) {
-    if (name == nullptr || name_size == nullptr || (data != nullptr && data_size == nullptr)) {
-      return kErrorInvalidParameter;
+    if (int32_t rc = registry_rules::CheckEnumValue(name, name_size, data, data_size);
+        rc != kErrorSuccess) {
+      return rc;
     }
     Transaction txn(db_, false);
     if (txn.status() != kErrorSuccess) return txn.status();
@@ -297,14 +274,14 @@ class SqliteRegistry::Store {
     if (rc != kErrorSuccess) return rc;
     // Walking the indexes in turn, as callers do, each value is found from
     // the one before instead of by counting from the first.
-    const bool follows = cursor_.key_id == h.key_id && cursor_.mark == mark &&
-                         cursor_.index + 1 == index && index != 0;
+    const bool follows =
+        cursor_.key_id == h.key && cursor_.mark == mark && cursor_.index + 1 == index && index != 0;
     Statement s(db_, follows ? kValueAfter : kValueAt);
-    s.Bind(1, h.key_id);
+    s.Bind(1, h.key);
     s.Bind(2, follows ? cursor_.value_id : static_cast<int64_t>(index));
     const int step = s.Step();
     if (step == SQLITE_ROW) {
-      cursor_ = {h.key_id, index, s.Int(0), mark};
+      cursor_ = {h.key, index, s.Int(0), mark};
       const std::string_view value_name = s.Text(1);
       rc = value_name.size() < *name_size
                ? CopyValue(static_cast<uint32_t>(s.Int(2)), s.Blob(3), type, data, data_size)
@@ -329,8 +306,7 @@ class SqliteRegistry::Store {
   const LeadByteTable* const lead_bytes_;
   std::mutex mutex_;
   Database db_;
-  std::unordered_map<uintptr_t, Handle> handles_;
-  uintptr_t next_handle_ = 0x1000;
+  Handles handles_;
   Cursor cursor_;
   // A fork waits for the call under way; the child keeps the handles, and
   // its first call opens a connection of its own (Database::Open). Last, so

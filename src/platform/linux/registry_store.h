@@ -31,7 +31,9 @@ namespace dzv::platform {
 class SqliteRegistry final : public Registry {
  public:
   // A registry in the database file at `path`, created on first use (mode
-  // 0600, with missing directories above it made with mode 0700). Names are
+  // 0600, with missing directories above it made with mode 0700), and used
+  // only where the directory and the files are the user's own (see
+  // registry_place.h; elsewhere every call fails with kErrorCantOpen). Names are
   // divided into characters by `lead_bytes`, which must outlive the
   // instance: the second byte of a double-byte character is never folded to
   // upper case. A null table means single-byte characters.
