@@ -1,4 +1,5 @@
-# The command-line client, run as a child process by cli_test.cc; the tour
+# The command-line client, run as a child process by cli_test.cc and the
+# family files cli_*_test.cc (over cli_test_util.h); the tour
 # of examples/ run as the README's first command runs it; and the installed
 # package used by clients built against it.
 add_dependencies(dzv_tests dzv)
