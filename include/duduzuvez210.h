@@ -287,7 +287,8 @@ DZV_API int32_t DZV_CALL AdjustParLevel(const char* line, char* text);
  * text format only (CF_TEXT: a zero-terminated text in the ANSI code page)
  * and closes it again. 0 when the clipboard cannot be opened because
  * another window holds it open. On Linux see README, "Clipboard and
- * dialogs". */
+ * dialogs"; there the desktop's clipboard carries texts of up to 32 MiB
+ * (UTF-8), and a longer one reads as no text and is not set. */
 /* The text's length + 1 (the buffer size it needs); 0 when there is none. */
 DZV_API int32_t DZV_CALL _GetClipboardDataLength(DZV_HWND owner);
 /* Copies the text and its zero byte into buffer, which the caller sized

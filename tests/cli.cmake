@@ -1,4 +1,5 @@
-# The command-line client, run as a child process by cli_test.cc; the tour
+# The command-line client, run as a child process by cli_test.cc and the
+# family files cli_*_test.cc (over cli_test_util.h); the tour
 # of examples/ run as the README's first command runs it; and the installed
 # package used by clients built against it.
 add_dependencies(dzv_tests dzv)
@@ -6,6 +7,12 @@ target_link_libraries(dzv_tests PRIVATE GTest::gmock)
 target_compile_definitions(dzv_tests PRIVATE
   DZV_CLI_PATH="$<TARGET_FILE:dzv>"
   DZV_VERSION="${PROJECT_VERSION}")
+
+# dzv's own reading of an archive's framing, checked against the library's.
+target_sources(dzv_tests PRIVATE
+  ${PROJECT_SOURCE_DIR}/tools/dzv/archive_probe.cc ${PROJECT_SOURCE_DIR}/tools/dzv/file_checks.cc
+  ${PROJECT_SOURCE_DIR}/tools/dzv/path_walk.cc)
+target_include_directories(dzv_tests PRIVATE ${PROJECT_SOURCE_DIR}/tools/dzv)
 
 add_test(NAME examples.tour COMMAND sh ${PROJECT_SOURCE_DIR}/examples/tour.sh ${PROJECT_BINARY_DIR})
 

@@ -342,6 +342,58 @@ TEST(SessionClipboard, AStuckDesktopHelperFailsTheCallInBoundedTime) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, kBound);
 }
 
+// A desktop whose clipboard holds the text of a file: xclip on PATH that
+// prints it.
+class DesktopText : public ::testing::Test {
+ protected:
+  DesktopText() {
+    testing::WriteFileBytes(bin_.File("xclip"), "#!/bin/sh\ncase \"$1\" in -o) exec cat \"" +
+                                                    bin_.File("text") +
+                                                    "\" ;; esac\ncat >/dev/null\n");
+    chmod(bin_.File("xclip").c_str(), 0755);
+  }
+  // In a child process with that desktop; false in the parent.
+  bool InDesktop(const char* locale) {
+    const std::string path = "PATH=" + bin_.path() + ":" + std::getenv("PATH");
+    const std::string xdg = "XDG_RUNTIME_DIR=" + runtime_.path();
+    const std::string lc_all = std::string("LC_ALL=") + locale;
+    return testing::InChildProcess(
+        {path.c_str(), xdg.c_str(), lc_all.c_str(), "DISPLAY=:dzv-none", "WAYLAND_DISPLAY="});
+  }
+  testing::TempDir bin_, runtime_;
+};
+
+// A text far longer than anyone copies is no text: reading it would take
+// several times its size in memory.
+TEST_F(DesktopText, ATextLongerThanTheLimitIsNoText) {
+  testing::WriteFileBytes(bin_.File("text"), std::string((size_t{32} << 20) + 1, 'a'));
+  if (!InDesktop("C.UTF-8")) return;
+  EXPECT_EQ(_GetClipboardDataLength(nullptr), 0);
+  EXPECT_EQ(_SetClipboardData(nullptr, std::string((size_t{32} << 20) + 1, 'a').c_str()), 0);
+}
+
+// The text is converted a piece at a time; characters and broken sequences
+// across the pieces' ends read as when converted whole.
+TEST_F(DesktopText, ALongTextReadsAsWhenConvertedWhole) {
+  std::string utf8;
+  for (int i = 0; utf8.size() < (size_t{3} << 20); ++i) {
+    utf8 += i % 7 == 0 ? "\xe2\x82" : "a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\x80\x80\x80\x80\x80";
+  }
+  testing::WriteFileBytes(bin_.File("text"), utf8);
+  for (const char* locale : {"C.UTF-8", "en_US.ISO-8859-15"}) {
+    if (!InDesktop(locale)) continue;
+    std::string whole;
+    ASSERT_TRUE(platform::CodePage::Current().FromUtf8(
+        utf8, platform::ProcessLeadBytes().code_page(), &whole));
+    const int32_t room = _GetClipboardDataLength(nullptr);
+    ASSERT_EQ(room, static_cast<int32_t>(whole.size() + 1));
+    std::string text(static_cast<size_t>(room), '\0');
+    EXPECT_EQ(_GetClipboardData(nullptr, text.data()), room - 1);
+    EXPECT_TRUE(text == whole + '\0') << locale;
+    std::exit(::testing::Test::HasFailure() ? 1 : 0);
+  }
+}
+
 TEST(SessionClipboard, LivesInTheUsersRuntimeDirectory) {
   testing::TempDir parent_dir;
   const std::string runtime = "XDG_RUNTIME_DIR=" + parent_dir.path();

@@ -8,8 +8,7 @@ MemoryHandle NewBlock(uint32_t flags, size_t size) {
   try {
     auto* block = new MemoryBlock;
     try {
-      // One spare byte, so that even an empty block has an address.
-      block->bytes.reserve(size + 1);
+      // Even an empty block has an address: a string's bytes always do.
       block->bytes.resize(size);
     } catch (...) {
       delete block;
@@ -26,6 +25,16 @@ MemoryHandle NewBlockWith(std::string_view bytes) {
   MemoryHandle block = NewBlock(0, bytes.size());
   if (block != nullptr) block->bytes.assign(bytes.begin(), bytes.end());
   return block;
+}
+
+MemoryHandle AdoptBlock(std::string&& bytes) {
+  try {
+    auto* block = new MemoryBlock;
+    block->bytes = std::move(bytes);
+    return block;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
 }
 
 void* LockBlock(MemoryHandle block) {

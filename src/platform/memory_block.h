@@ -5,15 +5,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/clipboard.h"
 
 namespace dzv::platform {
 
 struct MemoryBlock {
-  std::vector<char> bytes;
+  std::string bytes;
   uint32_t flags = 0;
   int locks = 0;
 };
@@ -22,6 +22,9 @@ struct MemoryBlock {
 MemoryHandle NewBlock(uint32_t flags, size_t size);
 // A block holding `bytes`, or null when memory runs out.
 MemoryHandle NewBlockWith(std::string_view bytes);
+// A block that takes over `bytes` without copying them (a clipboard text of
+// many megabytes is not held twice), or null when memory runs out.
+MemoryHandle AdoptBlock(std::string&& bytes);
 // The block's bytes (never null for a live block, even of size 0).
 void* LockBlock(MemoryHandle block);
 void UnlockBlock(MemoryHandle block);

@@ -10,12 +10,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 
 #include "cli.h"
 #include "file_checks.h"
+#include "path_walk.h"
 
 namespace dzv::cli {
 namespace {
@@ -25,32 +25,9 @@ constexpr auto kLockWait = std::chrono::seconds(5);
 // The longest name of a directory entry.
 constexpr size_t kLongestName = NAME_MAX;
 
-// The file that a save of path writes: the links followed, the directory's
-// own links resolved; empty when its directory does not exist.
-std::string SavedFile(const std::string& path) {
-  std::string current = path;
-  for (int hops = 0; hops < 40; ++hops) {
-    char target[PATH_MAX];
-    const ssize_t length = readlink(current.c_str(), target, sizeof target);
-    if (length <= 0 || static_cast<size_t>(length) >= sizeof target) break;
-    const std::string next(target, static_cast<size_t>(length));
-    current = next[0] == '/' ? next : DirectoryOf(current) + "/" + next;
-  }
-  const size_t slash = current.rfind('/');
-  const std::string name = slash == std::string::npos ? current : current.substr(slash + 1);
-  if (name.empty() || name == "." || name == "..") return {};
-  char* directory = realpath(DirectoryOf(current).c_str(), nullptr);
-  if (directory == nullptr) return {};
-  std::string saved = std::string(directory) + (directory[1] == '\0' ? "" : "/") + name;
-  std::free(directory);
-  return saved;
-}
-
-// ".NAME.lock" beside the file; a name too long for that keeps its first
+// ".NAME.lock" for the file NAME; a name too long for that keeps its first
 // bytes and a hash of the whole name.
-std::string LockFileOf(const std::string& saved) {
-  const size_t slash = saved.rfind('/');
-  const std::string name = saved.substr(slash + 1);
+std::string LockNameOf(const std::string& name) {
   std::string lock_name = "." + name + ".lock";
   if (lock_name.size() > kLongestName) {
     uint64_t hash = 14695981039346656037ull;  // FNV-1a
@@ -62,29 +39,38 @@ std::string LockFileOf(const std::string& saved) {
     hex[16] = '\0';
     lock_name = "." + name.substr(0, kLongestName - 23) + "~" + hex + ".lock";
   }
-  return saved.substr(0, slash + 1) + lock_name;
+  return lock_name;
 }
 
 }  // namespace
 
 ArchiveLock::ArchiveLock(const std::string& path) {
+  // The directory is resolved once, by the library's rule, and held: the
+  // lock file is made in the directory that was checked, and nowhere when
+  // the library would refuse the path.
+  const WalkedPath walked(path);
+  if (!walked.refusal().empty()) {
+    throw Failure(path + ": " + walked.refusal() + "; the archive is left as it is");
+  }
   if (const std::string why = WhyNotAnOutput(path); !why.empty()) {
     throw Failure(path + ": " + why + "; dzv saves archives only as regular files");
   }
-  const std::string saved = SavedFile(path);
-  if (saved.empty()) return;
-  file_ = LockFileOf(saved);
+  if (walked.directory() < 0) return;  // nothing to lock: the save says why
+  const int directory = walked.directory();
+  const std::string lock_name = LockNameOf(walked.name());
+  const std::string shown = walked.DirectoryShown();
+  file_ = shown + (shown.back() == '/' ? "" : "/") + lock_name;
   // The bits of the archive, the owner's read and write always among them;
   // for a new archive those it will be given (0666 less the umask).
   struct stat facts;
-  const bool exists = stat(saved.c_str(), &facts) == 0;
+  const bool exists = fstatat(directory, walked.name().c_str(), &facts, AT_SYMLINK_NOFOLLOW) == 0;
   const mode_t mode = exists ? 0600 | (facts.st_mode & 0066) : 0666;
   // Never through a link, never waiting on a FIFO, never truncated.
   constexpr int kFlags = O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
   int error = 0;
   bool directory_missing = false;
   for (int attempt = 0; attempt < 3; ++attempt) {
-    fd_ = open(file_.c_str(), kFlags | O_CREAT | O_EXCL, mode);
+    fd_ = openat(directory, lock_name.c_str(), kFlags | O_CREAT | O_EXCL, mode);
     if (fd_ >= 0) {
       if (exists) fchmod(fd_, mode);  // the umask already shaped the archive's bits
       break;
@@ -92,7 +78,7 @@ ArchiveLock::ArchiveLock(const std::string& path) {
     error = errno;
     directory_missing = error == ENOENT;
     if (error != EEXIST) break;
-    fd_ = open(file_.c_str(), kFlags);
+    fd_ = openat(directory, lock_name.c_str(), kFlags);
     if (fd_ >= 0) break;
     error = errno;
     if (error != ENOENT) break;  // else removed meanwhile: make it again

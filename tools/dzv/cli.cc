@@ -17,13 +17,7 @@ const Option* FindOption(std::span<const Option> options, std::string_view name)
   return nullptr;
 }
 
-bool AsksForHelp(std::span<const std::string> words) {
-  for (const std::string& word : words) {
-    if (word == "--") return false;
-    if (word == "--help" || word == "-h") return true;
-  }
-  return false;
-}
+bool IsHelp(std::string_view word) { return word == "--help" || word == "-h"; }
 
 std::string UsageLine(const Family& family, const Command& command) {
   std::string line = "dzv " + std::string(family.name) + " " + std::string(command.name);
@@ -80,6 +74,14 @@ Args::Args(std::span<const std::string> words, std::span<const Option> options) 
       options_ended = true;
       continue;
     }
+    if (IsHelp(word)) {
+      if (!positional_.empty()) {
+        throw UsageError("'" + word + "' after the arguments: ask for help before them, or " +
+                         "give a value that begins with '-' after '--'");
+      }
+      help_ = true;
+      continue;
+    }
     const size_t equals = word.find('=');
     const std::string name = word.substr(0, equals);
     const Option* option = FindOption(options, name);
@@ -116,7 +118,7 @@ int RunFamily(const Family& family, std::span<const std::string> words) {
     Note("Try 'dzv " + std::string(family.name) + " --help'.");
     return kExitUsage;
   }
-  if (words[0] == "--help" || words[0] == "-h") {
+  if (IsHelp(words[0])) {
     PrintFamilyHelp(family);
     return kExitOk;
   }
@@ -127,13 +129,12 @@ int RunFamily(const Family& family, std::span<const std::string> words) {
     Note("Try 'dzv " + std::string(family.name) + " --help'.");
     return kExitUsage;
   }
-  const std::span<const std::string> rest = words.subspan(1);
-  if (AsksForHelp(rest)) {
-    PrintCommandHelp(family, *command);
-    return kExitOk;
-  }
   try {
-    const Args args(rest, command->options);
+    const Args args(words.subspan(1), command->options);
+    if (args.help()) {
+      PrintCommandHelp(family, *command);
+      return kExitOk;
+    }
     if (args.size() < command->min_arguments) throw UsageError("too few arguments");
     if (args.size() > command->max_arguments) {
       throw UsageError("unexpected argument '" + args[command->max_arguments] + "'");
@@ -150,19 +151,32 @@ int RunFamily(const Family& family, std::span<const std::string> words) {
 
 void Out(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
 
-void OutValue(std::string_view value, bool raw) {
+namespace {
+
+bool StdoutIsTerminal() {
   static const bool terminal = isatty(STDOUT_FILENO) == 1;
+  return terminal;
+}
+
+}  // namespace
+
+void OutValue(std::string_view value, bool raw) {
   if (raw) {
     Out(value);
-  } else if (terminal) {
+  } else if (StdoutIsTerminal()) {
     Out(Harmless(value) + "\n");
   } else {
-    Out(std::string(value) + "\n");
+    Out(value);  // no copy: a value may be hundreds of megabytes
+    Out("\n");
   }
 }
 
+void OutLine(std::string_view line) { OutValue(line, false); }
+
 void Note(std::string_view message) {
-  std::fwrite(message.data(), 1, message.size(), stderr);
+  static const bool terminal = isatty(STDERR_FILENO) == 1;
+  const std::string shown = terminal ? Harmless(message) : std::string(message);
+  std::fwrite(shown.data(), 1, shown.size(), stderr);
   std::fputc('\n', stderr);
 }
 

@@ -40,13 +40,18 @@ struct Option {
 // A command line parsed against a command's options: options may stand
 // anywhere ("--name value" or "--name=value"); "--" ends the options, so
 // that later words beginning with "-" are arguments. A lone "-" is an
-// argument.
+// argument. "--help" (or "-h") asks for the command's help only where an
+// option may stand before the first argument; after an argument it is a
+// usage error, never the help: a value that looks like an option follows
+// "--" ("dzv dict set a.dict k -- --help" stores "--help").
 class Args {
  public:
-  // Throws UsageError for an unknown option, a flag given a value, or an
-  // option whose value is missing.
+  // Throws UsageError for an unknown option, a flag given a value, an
+  // option whose value is missing, and "--help" after an argument.
   Args(std::span<const std::string> words, std::span<const Option> options);
 
+  // True when "--help" or "-h" stood before the arguments.
+  bool help() const { return help_; }
   bool Has(std::string_view option) const;
   // The option's value (the last one given), or fallback when it is absent.
   std::string Value(std::string_view option, std::string_view fallback = {}) const;
@@ -57,6 +62,7 @@ class Args {
  private:
   std::vector<std::pair<std::string, std::string>> given_;
   std::vector<std::string> positional_;
+  bool help_ = false;
 };
 
 // One command of a family, e.g. "dict set".
@@ -94,13 +100,20 @@ int RunFamily(const Family& family, std::span<const std::string> words);
 
 // Writes bytes to standard output as they are.
 void Out(std::string_view bytes);
+// Writes a line that names files, keys or other names given by the user or
+// found on disk (a path, a value name), and a line end. On a terminal the
+// line's control characters are escaped as by OutValue, so that a file
+// name cannot drive the terminal; to a pipe or a file it goes as it is.
+void OutLine(std::string_view line);
 // Writes a value that a command prints (a dictionary value, a setting, a
 // registry text, the clipboard's text) and a line end. On a terminal the
 // value's control characters are escaped (Harmless in escapes.h), so that
 // stored bytes cannot drive the terminal; to a pipe or a file it goes as it
 // is. With raw, the value's bytes go exactly, without the line end.
 void OutValue(std::string_view value, bool raw);
-// Writes a message line to standard error.
+// Writes a message line to standard error. On a terminal its control
+// characters are escaped as by OutValue: messages name paths and words of
+// the command line, whose bytes must not drive the terminal.
 void Note(std::string_view message);
 
 }  // namespace dzv::cli

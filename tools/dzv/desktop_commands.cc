@@ -119,7 +119,7 @@ int DialogOpen(const Args& args) {
   }
   const std::string_view list(selection.data());
   for (size_t start = 0, bar; (bar = list.find('|', start)) != list.npos; start = bar + 1) {
-    Out(std::string(list.substr(start, bar - start)) + "\n");
+    OutLine(list.substr(start, bar - start));
   }
   return kExitOk;
 }
@@ -133,7 +133,7 @@ int DialogFolder(const Args& args) {
                            folder.c_str(), display_name, path)) {
     throw Failure(WhyNoChoice("folder"));
   }
-  Out(std::string(*path != '\0' ? path : display_name) + "\n");
+  OutLine(*path != '\0' ? path : display_name);
   return kExitOk;
 }
 

@@ -73,7 +73,7 @@ int Set(const Args& args) {
   const std::string key = TextOf(args, args[1]);
   dictionary.Set(key, TextOf(args, args[2]));
   SaveArchive(dictionary.handle(), args[0]);
-  Out(args[0] + ": set " + Visible(key) + " (" + Items(dictionary.Count()) + ")\n");
+  OutLine(args[0] + ": set " + Visible(key) + " (" + Items(dictionary.Count()) + ")");
   return kExitOk;
 }
 
@@ -87,7 +87,7 @@ int Delete(const Args& args) {
   }
   DictionaryItemDelete(dictionary.handle(), key.c_str());
   SaveArchive(dictionary.handle(), args[0]);
-  Out(args[0] + ": deleted " + Visible(key) + " (" + Items(dictionary.Count()) + " left)\n");
+  OutLine(args[0] + ": deleted " + Visible(key) + " (" + Items(dictionary.Count()) + " left)");
   return kExitOk;
 }
 
@@ -126,7 +126,7 @@ int Export(const Args& args) {
     if (reason.empty()) reason = "the disk may be full, or a write failed";
     throw Failure(args[1] + ": could not be written: " + reason);
   }
-  Out(args[1] + ": " + Items(dictionary.Count()) + " written as text\n");
+  OutLine(args[1] + ": " + Items(dictionary.Count()) + " written as text");
   return kExitOk;
 }
 
@@ -175,15 +175,15 @@ int Import(const Args& args) {
   if (!args.Has("--add")) {
     RequireArchiveOrNothing(archive);
     SaveArchive(text_items.handle(), archive);
-    Out(archive + ": " + Items(text_items.Count()) + " imported from " + text_file + "\n");
+    OutLine(archive + ": " + Items(text_items.Count()) + " imported from " + text_file);
     return kExitOk;
   }
   Dictionary dictionary;
   OpenArchive(dictionary.handle(), archive, IfMissing::kEmpty, Purpose::kChange);
   ImportText(dictionary.handle(), text_file);
   SaveArchive(dictionary.handle(), archive);
-  Out(archive + ": " + Items(text_items.Count()) + " added from " + text_file + " (" +
-      Items(dictionary.Count()) + " in all)\n");
+  OutLine(archive + ": " + Items(text_items.Count()) + " added from " + text_file + " (" +
+          Items(dictionary.Count()) + " in all)");
   return kExitOk;
 }
 
@@ -199,8 +199,7 @@ int Merge(const Args& args) {
   const ArchiveLock lock(args[2]);
   RequireArchiveOrNothing(args[2]);
   SaveArchive(merged.handle(), args[2]);
-  Out(args[2] + ": " + Items(merged.Count()) + " merged from " + args[0] + " and " + args[1] +
-      "\n");
+  OutLine(args[2] + ": " + Items(merged.Count()) + " merged from " + args[0] + " and " + args[1]);
   return kExitOk;
 }
 

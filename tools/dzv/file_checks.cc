@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "path_walk.h"
+
 namespace dzv::cli {
 namespace {
 
@@ -53,6 +55,7 @@ std::string WhyNotAnOutput(const std::string& path) {
 }
 
 std::string WhyUnwritable(const std::string& path) {
+  if (const WalkedPath walked(path); !walked.refusal().empty()) return walked.refusal();
   struct stat facts;
   if (stat(path.c_str(), &facts) == 0) {
     if (S_ISDIR(facts.st_mode)) return "is a directory, not a file";

@@ -27,9 +27,10 @@ std::string WhyNotAnOutput(const std::string& path);
 // root.
 std::string DirectoryOf(const std::string& path);
 
-// Why a file cannot be written at path ("is a directory", "the directory
-// 'x' does not exist", "Permission denied", ...), or empty when nothing
-// speaks against it.
+// Why a file cannot be written at path (a link on the way that the library
+// does not follow, see path_walk.h; "is a directory", "the directory 'x'
+// does not exist", "Permission denied", ...), or empty when nothing speaks
+// against it.
 std::string WhyUnwritable(const std::string& path);
 
 // True when something exists at path and it is a regular file, links

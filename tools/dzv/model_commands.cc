@@ -46,7 +46,8 @@ int Stats(const Args& args) {
     if (level < 0 && first_below_zero == 0) first_below_zero = line.number;
   });
 
-  std::string report = path + ": " + std::to_string(lines) + " lines\n";
+  OutLine(path + ": " + std::to_string(lines) + " lines");
+  std::string report;
   report += "  " + Padded("kind", 34) + "code     lines\n";
   for (int32_t kind = 1; kind <= kKinds; ++kind) {
     const int32_t code = kind % kKinds;  // the other lines (0) come last

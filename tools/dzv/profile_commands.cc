@@ -152,7 +152,7 @@ int Set(const Args& args) {
     throw Failure(Setting(args[0], args[1]) + ": the library could not store it (out of memory)");
   }
   SaveArchive(profile.layer(user), file);
-  Out(LayerName(user, args) + ": " + Setting(args[0], args[1]) + " = " + Visible(args[2]) + "\n");
+  OutLine(LayerName(user, args) + ": " + Setting(args[0], args[1]) + " = " + Visible(args[2]));
   return kExitOk;
 }
 
@@ -185,7 +185,7 @@ int Delete(const Args& args) {
     }
     _ProfileEntryDelete(layer, args[0].c_str(), args[1].c_str());
     SaveArchive(layer, file);
-    Out(LayerName(user, args) + ": deleted " + Setting(args[0], args[1]) + "\n");
+    OutLine(LayerName(user, args) + ": deleted " + Setting(args[0], args[1]));
   }
   if (user) ReportWhatShowsThrough(Profile(), args);
   return kExitOk;
@@ -209,8 +209,8 @@ int DeleteSection(const Args& args) {
                   "; the file is left as it is");
   }
   SaveArchive(layer, file);
-  Out(LayerName(user, args) + ": deleted " + std::to_string(deleted) + " settings of [" +
-      Visible(args[0]) + "]\n");
+  OutLine(LayerName(user, args) + ": deleted " + std::to_string(deleted) + " settings of [" +
+          Visible(args[0]) + "]");
   return kExitOk;
 }
 

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "escapes.h"
+
 namespace dzv::cli {
 namespace {
 
@@ -13,7 +15,8 @@ constexpr uint64_t kLargeFile = 1 << 20;
 }  // namespace
 
 Progress::Progress(std::string label, uint64_t total, bool enabled)
-    : label_(std::move(label)), total_(total), enabled_(enabled) {
+    // The label names a file; the bar is drawn on a terminal only.
+    : label_(Visible(label)), total_(total), enabled_(enabled) {
   Update(0);
 }
 

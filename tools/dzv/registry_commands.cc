@@ -210,14 +210,14 @@ int Write(const Args& args) {
     throw Failure(key.shown + ": could not write the value '" + args[1] + "' (the registry " +
                   RegistryFile() + " cannot be opened or written)");
   }
-  Out(key.shown + ": " + args[1] + " = " + Visible(text) + "\n");
+  OutLine(key.shown + ": " + args[1] + " = " + Visible(text));
   return kExitOk;
 }
 
 int Delete(const Args& args) {
   const KeyPath key = ParseKeyPath(args[0]);
   if (_ProfileRegistryDeleteValue(key.root, key.path.c_str(), args[1].c_str())) {
-    Out(key.shown + ": deleted the value " + args[1] + "\n");
+    OutLine(key.shown + ": deleted the value " + args[1]);
     return kExitOk;
   }
   RequireKey(key);
@@ -228,7 +228,7 @@ int DeleteKey(const Args& args) {
   const KeyPath key = ParseKeyPath(args[0]);
   if (key.path.empty()) throw UsageError("a root key cannot be deleted; name a key below it");
   if (_ProfileRegistryDeleteKey(key.root, key.path.c_str())) {
-    Out(key.shown + ": deleted, with every key below it\n");
+    OutLine(key.shown + ": deleted, with every key below it");
     return kExitOk;
   }
   RequireKey(key);

@@ -31,6 +31,23 @@ constexpr char kLockFile[] = "lock";
 // owner from holding the caller.
 constexpr std::chrono::seconds kDesktopTime{5};
 
+// The desktop's UTF-8 is converted a piece at a time: a conversion holds
+// what it decodes in four bytes a character, which for a whole text of
+// many megabytes would be several times its size.
+constexpr size_t kConversionPiece = size_t{1} << 20;
+
+// Where a piece of `utf8` that would end at `end` may end: before a byte
+// that begins a character, or after three continuation bytes, which no
+// sequence begun earlier runs past. Decoding the pieces one by one then
+// gives what decoding the whole does.
+size_t PieceEnd(std::string_view utf8, size_t end) {
+  if (end >= utf8.size()) return utf8.size();
+  for (size_t back = 0; back <= 3 && back < end; ++back) {
+    if ((static_cast<unsigned char>(utf8[end - back]) & 0xC0) != 0x80) return end - back;
+  }
+  return end;
+}
+
 std::string FormatFile(uint32_t format) { return "format-" + std::to_string(format); }
 
 // Opens `path` as the store's directory, creating it (mode 0700) when
@@ -155,7 +172,7 @@ class LinuxClipboard final : public Clipboard {
       // Text always ends in a zero byte, whoever wrote the store.
       if (format == kTextFormat && bytes.find('\0') == std::string::npos) bytes.push_back('\0');
       handed_out_.reserve(handed_out_.size() + 1);
-      MemoryHandle block = NewBlockWith(bytes);
+      MemoryHandle block = AdoptBlock(std::move(bytes));
       if (block != nullptr) handed_out_.push_back(block);
       return block;
     } catch (const std::bad_alloc&) {
@@ -213,8 +230,18 @@ class LinuxClipboard final : public Clipboard {
   bool ReadDesktopText(std::string* text) {
     std::string utf8;
     if (!platform::ReadDesktopText(tools_, deadline_, &utf8)) return false;
-    if (!CodePage::Current().FromUtf8(utf8, ProcessLeadBytes().code_page(), text)) {
-      return false;
+    text->clear();
+    text->reserve(utf8.size() + 1);
+    std::string piece;
+    const std::string_view all = utf8;
+    for (size_t start = 0; start < all.size();) {
+      const size_t end = PieceEnd(all, start + kConversionPiece);
+      if (!CodePage::Current().FromUtf8(all.substr(start, end - start),
+                                        ProcessLeadBytes().code_page(), &piece)) {
+        return false;
+      }
+      text->append(piece);
+      start = end;
     }
     text->push_back('\0');
     return true;

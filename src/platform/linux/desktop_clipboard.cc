@@ -62,6 +62,7 @@ bool ReadDesktopText(const DesktopClipboardTools& tools, Deadline deadline, std:
   try {
     ProcessOptions options;
     options.capture_output = true;
+    options.max_output = kLongestDesktopText;
     options.timeout_ms = MsLeft(deadline);
     if (options.timeout_ms == 0) return false;
     ProcessResult result;
@@ -76,6 +77,7 @@ bool ReadDesktopText(const DesktopClipboardTools& tools, Deadline deadline, std:
 
 bool WriteDesktopText(const DesktopClipboardTools& tools, std::string_view utf8,
                       Deadline deadline) {
+  if (utf8.size() > kLongestDesktopText) return false;  // it could never be read back
   try {
     ProcessOptions options;
     options.feed_input = true;

@@ -32,11 +32,21 @@ std::vector<std::string> CopyCommand(const DesktopClipboardTools& tools);
 
 using Deadline = std::chrono::steady_clock::time_point;
 
-// The selection's text as UTF-8. False when the selection holds no text,
-// or the desktop or helper does not answer before `deadline`.
+// The longest text that travels through the desktop's clipboard, in UTF-8
+// bytes: 32 MiB, far above a text that people copy and paste (a book is a
+// few megabytes), and low enough that reading it, converting it to the code
+// page and handing it out stays within a few times that size of memory. A
+// longer text on the desktop reads as no text; a longer text to set is
+// refused.
+constexpr size_t kLongestDesktopText = size_t{32} << 20;
+
+// The selection's text as UTF-8. False when the selection holds no text or
+// a text longer than kLongestDesktopText, or the desktop or helper does not
+// answer before `deadline`.
 bool ReadDesktopText(const DesktopClipboardTools& tools, Deadline deadline, std::string* utf8);
 // Makes `utf8` the selection's text and waits until the desktop hands it
-// back. False when the helper failed, or the desktop did not hand the text
+// back. False when the text is longer than kLongestDesktopText, the helper
+// failed, or the desktop did not hand the text
 // back before `deadline` (a copy helper's server that took the selection
 // late may still serve it).
 bool WriteDesktopText(const DesktopClipboardTools& tools, std::string_view utf8, Deadline deadline);

@@ -20,8 +20,6 @@ extern char** environ;
 namespace dzv::platform {
 namespace {
 
-constexpr size_t kMaxOutput = size_t{256} << 20;
-
 class Fd {
  public:
   Fd() = default;
@@ -231,7 +229,7 @@ bool RunProcess(const std::vector<std::string>& argv, const ProcessOptions& opti
           char buffer[16384];
           const ssize_t k = read(out_parent.get(), buffer, sizeof buffer);
           if (k > 0) {
-            if (result->output.size() + static_cast<size_t>(k) > kMaxOutput) {
+            if (result->output.size() + static_cast<size_t>(k) > options.max_output) {
               overflow = true;
               break;
             }

@@ -27,6 +27,8 @@ struct ProcessOptions {
   int timeout_ms = -1;
   // The program's environment ("NAME=value" entries); null: the caller's.
   const std::vector<std::string>* environment = nullptr;
+  // The most output taken; more counts as a failure to run.
+  size_t max_output = size_t{256} << 20;
   // Starts the program in a session of its own, so that it outlives
   // signals sent to the caller's terminal (for helpers that stay behind to
   // serve the desktop's clipboard).
@@ -48,7 +50,8 @@ struct ProcessResult {
 // fills `*result`. A program that outlives the timeout is killed with its
 // whole process group (what it started and left in it) and reaped; a
 // program that ends in time leaves what it started running (a copy
-// helper's server). Output beyond 256 MiB counts as a failure to run.
+// helper's server). Output beyond options.max_output counts as a failure to
+// run; the program is then killed at once.
 bool RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options,
                 ProcessResult* result);
 
