@@ -94,6 +94,20 @@ void WriteArchive(const CMapStringToString& map, BufferedFileWriter& out) {
     return;
   }
   map.ForEachReadAhead([&](std::string_view key, std::string_view value) {
+    // A short pair (the usual) is formatted whole and handed over at once.
+    constexpr size_t kShort = 254;
+    if (key.size() <= kShort && value.size() <= kShort) {
+      unsigned char pair[2 + 2 * kShort];
+      unsigned char* p = pair;
+      *p++ = static_cast<unsigned char>(key.size());
+      if (!key.empty()) std::memcpy(p, key.data(), key.size());
+      p += key.size();
+      *p++ = static_cast<unsigned char>(value.size());
+      if (!value.empty()) std::memcpy(p, value.data(), value.size());
+      p += value.size();
+      out.Append(pair, static_cast<size_t>(p - pair));
+      return;
+    }
     WriteString(key, out);
     WriteString(value, out);
   });
