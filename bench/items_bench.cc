@@ -74,6 +74,29 @@ void BM_Items_UnorderedMap(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// Lookups alone in a dictionary of n items, made once: of the n present
+// keys (a hit reads the index slot, then the entry) or of n absent ones.
+void Lookups(benchmark::State& state, bool present) {
+  const Inputs& in = InputsFor(static_cast<size_t>(state.range(0)));
+  const int32_t h = DictionaryNew(nullptr);
+  for (size_t i = 0; i < in.keys.size(); ++i) {
+    DictionaryItemAdd(h, in.keys[i].c_str(), in.values[i].c_str());
+  }
+  const std::vector<std::string>& keys = present ? in.keys : in.absent;
+  char buf[128];
+  for (auto _ : state) {
+    int64_t found = 0;
+    for (const auto& k : keys) found += DictionaryLookup(h, k.c_str(), buf);
+    if (found != (present ? static_cast<int64_t>(keys.size()) : 0)) {
+      state.SkipWithError("lookup mismatch");
+    }
+  }
+  DictionaryFree(h);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+void BM_Lookup_Hits(benchmark::State& state) { Lookups(state, true); }
+void BM_Lookup_Misses(benchmark::State& state) { Lookups(state, false); }
+
 // The straightforward reading of the order: 4000 chains, each walked to
 // find a key, new keys at the head.
 class ChainMap {
@@ -178,6 +201,8 @@ BENCHMARK(BM_Items_ChainWalk)
     ->RangeMultiplier(10)
     ->Range(10000, 1000000)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Lookup_Hits)->Arg(100000)->Arg(10000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Lookup_Misses)->Arg(100000)->Arg(10000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enumerate_Ours)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enumerate_UnorderedMap)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 

@@ -94,6 +94,20 @@ void WriteArchive(const CMapStringToString& map, BufferedFileWriter& out) {
     return;
   }
   map.ForEachReadAhead([&](std::string_view key, std::string_view value) {
+    // A short pair (the usual) is formatted whole and handed over at once.
+    constexpr size_t kShort = 254;
+    if (key.size() <= kShort && value.size() <= kShort) {
+      unsigned char pair[2 + 2 * kShort];
+      unsigned char* p = pair;
+      *p++ = static_cast<unsigned char>(key.size());
+      if (!key.empty()) std::memcpy(p, key.data(), key.size());
+      p += key.size();
+      *p++ = static_cast<unsigned char>(value.size());
+      if (!value.empty()) std::memcpy(p, value.data(), value.size());
+      p += value.size();
+      out.Append(pair, static_cast<size_t>(p - pair));
+      return;
+    }
     WriteString(key, out);
     WriteString(value, out);
   });
@@ -245,11 +259,24 @@ bool ReadArchive(ArchiveReader& in, CMapStringToString& map) {
   if (!in.ReadCount(&count)) return false;
   // The index is sized once for the pairs the file can really hold, never
   // for what a count alone claims.
-  map.Reserve(static_cast<size_t>(std::min<uint64_t>(count, in.MostPairsLeft())));
+  const size_t expected = static_cast<size_t>(std::min<uint64_t>(count, in.MostPairsLeft()));
+  std::string_view key, value;
+  if (map.size() == 0) {
+    // Into an empty map the pairs are loaded whole: stored in reading order
+    // first, then indexed and linked (the loader's destructor sets the
+    // pairs read when anything fails).
+    CMapStringToString::Loader loader(map);
+    map.Reserve(expected);
+    for (uint32_t i = 0; i < count; ++i) {
+      if (!in.ReadPair(&key, &value)) return false;
+      loader.Add(CutAtZero(key), CutAtZero(value));
+    }
+    return true;
+  }
+  map.Reserve(expected);
   // Pairs that lie in the buffer are set in batches; a batch is set before
   // the buffer can be refilled, since its views point into it.
   CMapStringToString::BatchWriter batch(map);
-  std::string_view key, value;
   for (uint32_t i = 0; i < count; ++i) {
     if (in.ReadBufferedPair(&key, &value)) {
       batch.Add(CutAtZero(key), CutAtZero(value));

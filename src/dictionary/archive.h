@@ -87,8 +87,8 @@ class ArchiveReader {
   std::string wide_scratch_;
 };
 
-// Reads pairs into `map` (its Transfer when loading) without clearing it:
-// each pair is set as soon as its value is read. False when the data ends
+// Reads pairs into `map` (its Transfer when loading) without clearing it,
+// with the outcome of setting each pair in reading order. False when the data ends
 // or a read fails before the counted pairs are in; the pairs read so far
 // stay. Throws std::bad_alloc.
 bool ReadArchive(ArchiveReader& in, CMapStringToString& map);

@@ -55,6 +55,14 @@ class ByteString {
     raw_[kTagByte] = 0;
   }
 
+  // Exchanges the contents of two strings of the same arena.
+  void Swap(ByteString& other) {
+    unsigned char tmp[sizeof raw_];
+    std::memcpy(tmp, raw_, sizeof raw_);
+    std::memcpy(raw_, other.raw_, sizeof raw_);
+    std::memcpy(other.raw_, tmp, sizeof raw_);
+  }
+
   // Makes the string empty without giving its block back (the arena is
   // being dropped as a whole).
   void Forget() { raw_[kTagByte] = 0; }

@@ -235,7 +235,11 @@ ByteString& CMapStringToString::ValueForAt(std::string_view key, const KeyPlace&
   }
   e.bucket = place.bucket;
   e.stamp = next_stamp_++;
-  if (next_stamp_ == 0) next_stamp_ = 1;
+  if (next_stamp_ == 0) {
+    // Stamps start again: they no longer tell which entry is newer.
+    next_stamp_ = 1;
+    stamps_in_order_ = false;
+  }
   e.prev = kNone;
   e.next = heads_[place.bucket];
   if (e.next != kNone) At(e.next).prev = id;
@@ -277,6 +281,82 @@ void CMapStringToString::SetBatch(const KeyValue* items, size_t n) {
       const KeyValue& item = items[base + i];
       ValueForAt(item.first, places[i]).Assign(item.second, arena_);
     }
+  }
+}
+
+CMapStringToString::Loader::Loader(CMapStringToString& map) : map_(map) {
+  // An empty map may still hold blocks (a key whose insertion failed gave
+  // its entry back): start from none, so that entries come in id order.
+  if (!map_.blocks_.empty()) map_.Clear();
+  if (map_.heads_.empty()) map_.heads_.assign(map_.bucket_count_, kNone);
+}
+
+void CMapStringToString::Loader::Add(std::string_view key, std::string_view value) {
+  CMapStringToString& m = map_;
+  if (finished_) {
+    m.Set(key, value);
+    return;
+  }
+  if (m.count_ + added_ >= kNone - 1) throw std::bad_alloc();
+  // The index is empty until Finish: growing it now moves nothing.
+  m.ReserveIndexFor(m.count_ + added_ + 1);
+  const KeyPlace place = m.PlaceOf(key);
+  const uint32_t id = m.TakeEntry();
+  Entry& e = m.At(id);
+  try {
+    e.key.Assign(key, m.arena_);
+    e.value.Assign(value, m.arena_);
+  } catch (...) {
+    m.ReturnEntry(id);
+    throw;
+  }
+  e.bucket = place.bucket;
+  e.prev = place.index_hash;  // until Finish links the chain
+  e.stamp = m.next_stamp_++;
+  if (m.next_stamp_ == 0) {
+    m.next_stamp_ = 1;
+    m.stamps_in_order_ = false;
+  }
+  ++added_;
+}
+
+void CMapStringToString::Loader::Finish() noexcept {
+  CMapStringToString& m = map_;
+  const uint32_t first = 0, end = added_;
+  added_ = 0;
+  if (finished_) return;
+  finished_ = true;
+  if (first == end) return;
+  const size_t mask = m.index_size_ - 1;
+  constexpr uint32_t kAhead = 16;
+  for (uint32_t id = first; id < end; ++id) {
+    if (id + kAhead < end) Prefetch(&m.index_[m.At(id + kAhead).prev & mask]);
+    Entry& e = m.At(id);
+    const uint32_t hash = e.prev;
+    size_t i = hash & mask;
+    uint32_t same = kNone;
+    for (; m.index_[i].entry != kNone; i = (i + 1) & mask) {
+      const Slot& s = m.index_[i];
+      if (s.hash != hash) continue;
+      const Entry& other = m.At(s.entry);
+      if (other.bucket == e.bucket &&
+          text::StringEqual(*m.rules_, other.key.view(), e.key.view())) {
+        same = s.entry;
+        break;
+      }
+    }
+    if (same != kNone) {
+      // A key read again keeps its first place and takes the new value.
+      m.At(same).value.Swap(e.value);
+      m.ReturnEntry(id);
+      continue;
+    }
+    m.index_[i] = Slot{id, hash};
+    e.prev = kNone;
+    e.next = m.heads_[e.bucket];
+    if (e.next != kNone) m.At(e.next).prev = id;
+    m.heads_[e.bucket] = id;
+    ++m.count_;
   }
 }
 
@@ -334,8 +414,54 @@ uint32_t CMapStringToString::FirstEntryFrom(uint32_t bucket) const {
 
 void CMapStringToString::ListInOrder(std::vector<uint32_t>* order) const {
   order->clear();
-  order->reserve(count_);
-  ListBuckets(0, SIZE_MAX, order);
+  if (count_ == 0) return;
+  if (!stamps_in_order_) {
+    order->reserve(count_);
+    ListBuckets(0, SIZE_MAX, order);
+    return;
+  }
+  // A chain holds its entries by descending stamp (a new key goes to the
+  // head with the largest stamp yet; a replaced value keeps both). So the
+  // order is found with sequential reads of the blocks instead of the
+  // chains' dependent loads: a counting pass sizes each bucket, a second
+  // places the entries by bucket in memory order, and each bucket is then
+  // put in descending stamp order.
+  const uint32_t buckets = static_cast<uint32_t>(heads_.size());
+  std::vector<uint32_t> start(size_t{buckets} + 1, 0);
+  for (const Entry* block : blocks_) {
+    for (uint32_t i = 0; i < kBlockSize; ++i) {
+      if (block[i].stamp != 0) ++start[block[i].bucket + 1];
+    }
+  }
+  for (uint32_t b = 0; b < buckets; ++b) start[b + 1] += start[b];
+  order->resize(count_);
+  uint32_t* const out = order->data();
+  // Whether stamps rise with entry ids; they do unless removals freed
+  // entries that later keys reused.
+  bool ids_follow_stamps = true;
+  uint32_t last_stamp = 0;
+  {
+    std::vector<uint32_t> next(start.begin(), start.end() - 1);
+    uint32_t base = 0;
+    for (const Entry* block : blocks_) {
+      for (uint32_t i = 0; i < kBlockSize; ++i) {
+        const Entry& e = block[i];
+        if (e.stamp == 0) continue;
+        ids_follow_stamps = ids_follow_stamps && e.stamp > last_stamp;
+        last_stamp = e.stamp;
+        out[next[e.bucket]++] = base + i;
+      }
+      base += kBlockSize;
+    }
+  }
+  if (ids_follow_stamps) {
+    for (uint32_t b = 0; b < buckets; ++b) std::reverse(out + start[b], out + start[b + 1]);
+    return;
+  }
+  for (uint32_t b = 0; b < buckets; ++b) {
+    std::sort(out + start[b], out + start[b + 1],
+              [this](uint32_t x, uint32_t y) { return At(x).stamp > At(y).stamp; });
+  }
 }
 
 uint32_t CMapStringToString::ListBuckets(uint32_t first_bucket, size_t at_least,

@@ -123,6 +123,35 @@ class CMapStringToString {
     size_t size_ = 0;
   };
 
+  // Fills an empty map from pairs given in order, with the outcome of
+  // calling Set on each in turn (the same items, values and order), in two
+  // sequential passes instead of one insertion a pair: Add stores each pair
+  // in a new entry in reading order; Finish then indexes the entries, keeps
+  // the first entry of each key with the last value given for it, and links
+  // the chains. Until Finish (which the destructor runs) the map must not
+  // be used otherwise (but for Reserve); pairs added after it are set one
+  // by one. The views
+  // given to Add need not outlive the call.
+  class Loader {
+   public:
+    // REQUIRES: `map` is empty.
+    explicit Loader(CMapStringToString& map);
+    ~Loader() { Finish(); }
+    Loader(const Loader&) = delete;
+    Loader& operator=(const Loader&) = delete;
+
+    // Throws std::bad_alloc, leaving out the pair (the pairs added before
+    // stay, and Finish still sets them).
+    void Add(std::string_view key, std::string_view value);
+    // Sets the pairs added so far. Never fails; runs once.
+    void Finish() noexcept;
+
+   private:
+    CMapStringToString& map_;
+    uint32_t added_ = 0;  // entries 0 .. added_ - 1 wait for Finish
+    bool finished_ = false;
+  };
+
   // Removes `key`; false when absent. The last removal empties the map as
   // Clear does.
   bool Remove(std::string_view key);
@@ -157,9 +186,9 @@ class CMapStringToString {
   }
 
   // Calls fn(key, value) for every item in enumeration order, as ForEach
-  // does, several times faster on large maps: it first lists the items,
-  // following many bucket chains at once, then reads each item's memory
-  // ahead of its turn. `fn` must not change the map. Throws std::bad_alloc
+  // does, several times faster on large maps: it first lists the items
+  // from the entry blocks read in memory order, then reads each item's
+  // memory ahead of its turn. `fn` must not change the map. Throws std::bad_alloc
   // (the list takes 4 bytes per item) before `fn` is first called.
   template <class Fn>
   void ForEachReadAhead(Fn&& fn) const {
@@ -263,7 +292,8 @@ class CMapStringToString {
     (void)p;
 #endif
   }
-  // Replaces `*order` with the ids of all entries in enumeration order.
+  // Replaces `*order` with the ids of all entries in enumeration order,
+  // reading the entry blocks in memory order.
   void ListInOrder(std::vector<uint32_t>* order) const;
   // Appends the entries of the buckets from `first_bucket` on, in
   // enumeration order, stopping at a group boundary once `at_least` were
@@ -288,6 +318,7 @@ class CMapStringToString {
   uint32_t bucket_count_ = kInitialBucketCount;
   size_t count_ = 0;
   uint32_t next_stamp_ = 1;
+  bool stamps_in_order_ = true;  // false once the stamps have wrapped
   uint32_t free_list_ = kNone;
   std::vector<uint32_t> heads_;  // empty: no bucket array
   std::vector<Entry*> blocks_;   // entry id / kBlockSize -> block

@@ -220,16 +220,33 @@ void SortedLines::WriteTo(BufferedFileWriter& out) const {
   });
 }
 
-void UnpackText(std::string_view text, CMapStringToString& map) {
-  CMapStringToString::BatchWriter batch(map);
+namespace {
+
+// Calls sink.Add(key, value) for every item of `text`, in line order.
+template <class Sink>
+void ForEachTextItem(std::string_view text, Sink& sink) {
   while (!text.empty()) {
     const text::LineSpan span = text::SplitLine(text);
     const std::string_view line = text.substr(0, std::min(span.length, kLineLimit));
     text.remove_prefix(span.advance);
     const size_t eq = line.find('=');
     if (eq == std::string_view::npos) continue;
-    batch.Add(line.substr(0, eq), line.substr(eq + 1));
+    sink.Add(line.substr(0, eq), line.substr(eq + 1));
   }
+}
+
+}  // namespace
+
+void UnpackText(std::string_view text, CMapStringToString& map) {
+  if (map.size() == 0) {
+    // Into an empty map the items are loaded whole (the loader's destructor
+    // sets the items read when anything fails).
+    CMapStringToString::Loader loader(map);
+    ForEachTextItem(text, loader);
+    return;
+  }
+  CMapStringToString::BatchWriter batch(map);
+  ForEachTextItem(text, batch);
   batch.Flush();
 }
 
