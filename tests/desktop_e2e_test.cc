@@ -1,12 +1,8 @@
 // End to end on a real X11 desktop: each test starts its own Xvfb server and
 // talks to it through the exports, with xclip, zenity and xdotool on the
 // other side. Skipped, saying why, where those programs are missing.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -15,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "background.h"
 #include "duduzuvez210.h"
 #include "platform/code_page.h"
 #include "platform/linux/process_runner.h"
@@ -26,53 +23,12 @@ namespace dzv {
 namespace {
 
 using platform::FindExecutable;
+using testing::Background;
 using platform::ProcessOptions;
 using platform::ProcessResult;
 using platform::RunProcess;
 
 constexpr int kToolTimeoutMs = 20000;
-
-// A program running beside the test in a process group of its own, ended
-// with the whole group when the test is done with it.
-class Background {
- public:
-  explicit Background(const std::vector<std::string>& argv, int display_fd = -1) {
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-    if (display_fd >= 0) posix_spawn_file_actions_adddup2(&fa, display_fd, 3);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attr, 0);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    if (posix_spawn(&pid_, args[0], &fa, &attr, args.data(), environ) != 0) pid_ = 0;
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&fa);
-  }
-  ~Background() { Stop(); }
-  Background(const Background&) = delete;
-  Background& operator=(const Background&) = delete;
-
-  bool started() const { return pid_ != 0; }
-  pid_t pid() const { return pid_; }
-  // Asks the group to end, and kills it when it has not after a while.
-  void Stop() {
-    if (pid_ == 0) return;
-    kill(-pid_, SIGTERM);
-    for (int i = 0; i < 100 && waitpid(pid_, nullptr, WNOHANG) == 0; ++i) poll(nullptr, 0, 20);
-    kill(-pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = 0;
-  }
-
- private:
-  pid_t pid_ = 0;
-};
 
 // Standard output of a tool, or nullopt when it failed or timed out.
 std::optional<std::string> Tool(const std::vector<std::string>& argv, std::string_view input = {}) {
@@ -143,6 +99,8 @@ class VirtualDesktop : public ::testing::Test {
     Setenv("XDG_RUNTIME_DIR", home_.path());
     Setenv("HOME", home_.path());
     Setenv("NO_AT_BRIDGE", "1");
+    // No session bus, so no desktop portal: the dialogs are zenity's.
+    Setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home_.File("no-bus"));
     UseCodePage(1252);
   }
 
