@@ -23,10 +23,10 @@ namespace dzv {
 namespace {
 
 using platform::FindExecutable;
-using testing::Background;
 using platform::ProcessOptions;
 using platform::ProcessResult;
 using platform::RunProcess;
+using testing::Background;
 
 constexpr int kToolTimeoutMs = 20000;
 

@@ -101,17 +101,16 @@ class PortalBus : public ::testing::Test {
   }
 
   // Starts the stand-in portal (see portal_stand_in.py for the arguments).
-  void StartPortal(int version, const std::string& mode, int response,
-                   const std::string& results) {
+  void StartPortal(int version, const std::string& mode, int response, const std::string& results) {
     portal_.reset();
     if (answers_ >= 0) close(answers_);
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
-    portal_.emplace(std::vector<std::string>{python_, DZV_SOURCE_DIR "/tests/portal_stand_in.py",
-                                             std::to_string(version), mode,
-                                             std::to_string(response), results,
-                                             std::to_string(bus_->pid())},
-                    fds[1]);
+    portal_.emplace(
+        std::vector<std::string>{python_, DZV_SOURCE_DIR "/tests/portal_stand_in.py",
+                                 std::to_string(version), mode, std::to_string(response), results,
+                                 std::to_string(bus_->pid())},
+        fds[1]);
     close(fds[1]);
     answers_ = fds[0];
     ASSERT_EQ(ReadLine(answers_, kWaitMs), "ready") << "the stand-in portal did not start";
@@ -171,8 +170,8 @@ const OpenCase kOpenCases[] = {
     {"NotALocalFile", 3, "answer", 0,
      "{'uris': U('file:///tmp/a.txt', 'https://example.org/b.txt')}", nullptr, 2},
     {"BadEscape", 3, "answer", 0, "{'uris': U('file:///tmp/a%2')}", nullptr, 2},
-    {"NameOutsideTheCodePage", 3, "answer", 0, "{'uris': U('file:///tmp/%E6%97%A5.txt')}",
-     nullptr, 2},
+    {"NameOutsideTheCodePage", 3, "answer", 0, "{'uris': U('file:///tmp/%E6%97%A5.txt')}", nullptr,
+     2},
     {"SelectionOver30000Bytes", 3, "answer", 0,
      "{'uris': U(*['file:///tmp/' + 'n' * 200 + str(i) for i in range(150)])}", nullptr, 2},
     {"NoUris", 3, "answer", 0, "{'current_filter': F('Text', '*.txt', '*.doc')}", nullptr, 2},
@@ -236,11 +235,16 @@ TEST(PortalUri, FileUrisOnly) {
     const char* uri;
     const char* path;  // null: refused
   } cases[] = {
-      {"file:///a%20b/%C3%A9", "/a b/\xC3\xA9"}, {"file://localhost/x", "/x"},
-      {"file:///", "/"},                         {"file://host/x", nullptr},
-      {"file:x", nullptr},                       {"http:///x", nullptr},
-      {"file:///a%00b", nullptr},                {"file:///a%zz", nullptr},
-      {"file:///a%4", nullptr},                  {"file:///a?q", nullptr},
+      {"file:///a%20b/%C3%A9", "/a b/\xC3\xA9"},
+      {"file://localhost/x", "/x"},
+      {"file:///", "/"},
+      {"file://host/x", nullptr},
+      {"file:x", nullptr},
+      {"http:///x", nullptr},
+      {"file:///a%00b", nullptr},
+      {"file:///a%zz", nullptr},
+      {"file:///a%4", nullptr},
+      {"file:///a?q", nullptr},
   };
   for (const auto& c : cases) {
     std::string path = "unchanged";

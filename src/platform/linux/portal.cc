@@ -68,7 +68,8 @@ const SdBus* LoadSdBus() {
                     Bind(library, "sd_bus_call_method", &b.call_method) &&
                     Bind(library, "sd_bus_add_match", &b.add_match) &&
                     Bind(library, "sd_bus_process", &b.process) &&
-                    Bind(library, "sd_bus_wait", &b.wait) && Bind(library, "sd_bus_call", &b.call) &&
+                    Bind(library, "sd_bus_wait", &b.wait) &&
+                    Bind(library, "sd_bus_call", &b.call) &&
                     Bind(library, "sd_bus_slot_unref", &b.slot_unref) &&
                     Bind(library, "sd_bus_error_free", &b.error_free) &&
                     Bind(library, "sd_bus_message_new_method_call", &b.new_method_call) &&
