@@ -238,6 +238,47 @@ TEST_F(VirtualDesktop, FolderDialogAnsweredByTyping) {
   EXPECT_STREQ(display, "sub");
 }
 
+// The desktop portal's chooser (xdg-desktop-portal with its GTK backend),
+// started on demand by a session bus of the test's own, answers with the
+// filter selected.
+TEST_F(VirtualDesktop, PortalDialogReportsTheFilter) {
+  if (!StartDesktop({"Xvfb", "xdotool", "dbus-daemon", "dbus-update-activation-environment"})) {
+    return;
+  }
+  for (const char* program :
+       {"/usr/libexec/xdg-desktop-portal", "/usr/libexec/xdg-desktop-portal-gtk"}) {
+    if (access(program, X_OK) != 0) {
+      GTEST_SKIP() << program << " missing (Debian packages xdg-desktop-portal, "
+                   << "xdg-desktop-portal-gtk; .ci/run installs them)";
+    }
+  }
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  Background bus({path(2), "--session", "--nofork", "--print-address=3"}, fds[1]);
+  close(fds[1]);
+  const std::string address = testing::ReadLine(fds[0], kToolTimeoutMs);
+  close(fds[0]);
+  ASSERT_FALSE(address.empty()) << "dbus-daemon did not start";
+  Setenv("DBUS_SESSION_BUS_ADDRESS", address);
+  Setenv("XDG_CURRENT_DESKTOP", "GNOME");  // where the GTK backend serves
+  // The backend, started by the bus, needs the display.
+  ASSERT_TRUE(Tool({path(3), "DISPLAY", "XDG_CURRENT_DESKTOP"}));
+  testing::WriteFileBytes(home_.File("a.txt"), "a");
+  testing::WriteFileBytes(home_.File("b.doc"), "b");
+
+  Background typist = TypeIntoDialog("dzv-e2e-portal", home_.File("b.doc"));
+  Background watchdog = Watchdog();
+  ASSERT_TRUE(typist.started() && watchdog.started());
+  Setenv("PATH", home_.File("nothing"));  // no zenity: only the portal can answer
+  std::vector<char> buffer(30000, '\0');
+  int32_t index = 2;
+  EXPECT_EQ(_DlgOpenFile1(nullptr, "dzv-e2e-portal", "Text|*.txt|Documents|*.doc|", 0, &index,
+                          buffer.data()),
+            1);
+  EXPECT_EQ(std::string(buffer.data()), home_.File("b.doc") + "|");
+  EXPECT_EQ(index, 2);
+}
+
 TEST_F(VirtualDesktop, WindowsOfTheDisplay) {
   if (!StartDesktop({"Xvfb", "xwininfo"})) return;
   const auto info = Tool({path(1), "-root"});
