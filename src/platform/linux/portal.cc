@@ -228,7 +228,8 @@ bool ReadFilter(const SdBus& b, sd_bus_message* m, PortalFilter* f) {
     const int r = b.read(m, "(us)", &type, &pattern);
     if (r < 0) return false;
     if (r == 0) break;
-    // A MIME type (1) stands for no filter of ours.
+    // A MIME type (1) makes no filter of ours: it is kept as a text that
+    // no glob can be (it holds a zero byte).
     f->globs.emplace_back(type == 0 ? std::string(pattern) : std::string("\0mime", 5));
   }
   return b.exit_container(m) >= 0 && b.exit_container(m) >= 0;
