@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -228,6 +229,19 @@ TEST_F(PortalBus, FolderDialogFromVersion3) {
   EXPECT_STREQ(path, "/tmp/from-zenity");
   EXPECT_NE(testing::ReadFileBytes(dir_.File("zenity.args")).find("--directory\n"),
             std::string::npos);
+}
+
+TEST_F(PortalBus, DzvNamesTheFilterChosen) {
+  StartPortal(3, "answer", 0,
+              "{'uris': U('file:///tmp/x.txt'), 'current_filter': F('Docs', '*.doc')}");
+  // Standard error only: the paths go to standard output.
+  FILE* dzv =
+      popen(DZV_CLI_PATH " dialog open --filter 'Text|*.txt|Docs|*.doc|' 2>&1 >/dev/null", "r");
+  ASSERT_NE(dzv, nullptr);
+  std::string out;
+  for (int c; (c = fgetc(dzv)) != EOF;) out += static_cast<char>(c);
+  EXPECT_EQ(pclose(dzv), 0);
+  EXPECT_EQ(out, "dzv: filter 2\n");
 }
 
 TEST(PortalUri, FileUrisOnly) {
