@@ -170,7 +170,6 @@ const OpenCase kOpenCases[] = {
     {"BusWentAway", 3, "kill-bus", 0, "{}", nullptr, 2},
     {"NotALocalFile", 3, "answer", 0,
      "{'uris': U('file:///tmp/a.txt', 'https://example.org/b.txt')}", nullptr, 2},
-    {"BadEscape", 3, "answer", 0, "{'uris': U('file:///tmp/a%2')}", nullptr, 2},
     {"NameOutsideTheCodePage", 3, "answer", 0, "{'uris': U('file:///tmp/%E6%97%A5.txt')}", nullptr,
      2},
     {"SelectionOver30000Bytes", 3, "answer", 0,
