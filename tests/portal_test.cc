@@ -6,6 +6,7 @@
 #include "platform/linux/portal.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,10 +40,25 @@ class OneWindow : public platform::WindowsWrapper {
   bool IsWindow(platform::WindowHandle w) override { return w == kOwner; }
 };
 
+// The process groups of the bus and the stand-in, for OnHang.
+volatile pid_t helper_groups[2] = {0, 0};
+
+// A wait that never ends fails the test instead of hanging it, and takes
+// the bus and the stand-in with it.
+void OnHang(int) {
+  for (pid_t group : helper_groups) {
+    if (group > 0) kill(-group, SIGKILL);
+  }
+  static const char message[] = "portal_test: a dialog did not return\n";
+  if (write(2, message, sizeof message - 1) < 0) _exit(2);
+  _exit(1);
+}
+
 class PortalBus : public ::testing::Test {
  protected:
   void SetUp() override {
-    alarm(60);  // a wait that never ends fails the test instead of hanging it
+    signal(SIGALRM, &OnHang);
+    alarm(60);
     const std::string daemon = platform::FindExecutable("dbus-daemon");
     platform::ProcessResult probe;
     if (daemon.empty() || !platform::RunProcess({python_, "-c", "import dbus, gi"}, {}, &probe) ||
@@ -63,6 +79,7 @@ class PortalBus : public ::testing::Test {
                                           "--nofork", "--print-address=3"},
                  fds[1]);
     close(fds[1]);
+    helper_groups[0] = bus_->pid();
     const std::string address = ReadLine(fds[0], kWaitMs);
     close(fds[0]);
     ASSERT_FALSE(address.empty()) << "dbus-daemon did not start";
@@ -93,6 +110,8 @@ class PortalBus : public ::testing::Test {
     if (previous_table_) text::SetProcessLeadBytesForTesting(*previous_table_);
     if (answers_ >= 0) close(answers_);
     alarm(0);
+    helper_groups[0] = 0;
+    helper_groups[1] = 0;
   }
 
   void Setenv(const std::string& name, const std::string& value) {
@@ -113,6 +132,7 @@ class PortalBus : public ::testing::Test {
                                  std::to_string(bus_->pid())},
         fds[1]);
     close(fds[1]);
+    helper_groups[1] = portal_->pid();
     answers_ = fds[0];
     ASSERT_EQ(ReadLine(answers_, kWaitMs), "ready") << "the stand-in portal did not start";
   }
