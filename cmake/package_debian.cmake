@@ -49,7 +49,8 @@ set(CPACK_COMPONENT_DEV_DEPENDS lib)
 set(CPACK_COMPONENT_DZV_DEPENDS lib)
 
 set(CPACK_DEBIAN_LIB_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_LIB_PACKAGE_SUGGESTS "zenity, xclip | wl-clipboard")
+set(CPACK_DEBIAN_LIB_PACKAGE_SUGGESTS
+    "xdg-desktop-portal, libsystemd0, zenity, xclip | wl-clipboard")
 # shlibs (made by CPack from the SONAME, for the package that holds the
 # library) and the ldconfig trigger. (CPack adds maintainer scripts that call
 # ldconfig as well; lintian warns that the trigger makes them redundant.)

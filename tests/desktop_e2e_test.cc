@@ -1,12 +1,8 @@
 // End to end on a real X11 desktop: each test starts its own Xvfb server and
 // talks to it through the exports, with xclip, zenity and xdotool on the
 // other side. Skipped, saying why, where those programs are missing.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -15,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "background.h"
 #include "duduzuvez210.h"
 #include "platform/code_page.h"
 #include "platform/linux/process_runner.h"
@@ -29,50 +26,9 @@ using platform::FindExecutable;
 using platform::ProcessOptions;
 using platform::ProcessResult;
 using platform::RunProcess;
+using testing::Background;
 
 constexpr int kToolTimeoutMs = 20000;
-
-// A program running beside the test in a process group of its own, ended
-// with the whole group when the test is done with it.
-class Background {
- public:
-  explicit Background(const std::vector<std::string>& argv, int display_fd = -1) {
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-    if (display_fd >= 0) posix_spawn_file_actions_adddup2(&fa, display_fd, 3);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attr, 0);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    if (posix_spawn(&pid_, args[0], &fa, &attr, args.data(), environ) != 0) pid_ = 0;
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&fa);
-  }
-  ~Background() { Stop(); }
-  Background(const Background&) = delete;
-  Background& operator=(const Background&) = delete;
-
-  bool started() const { return pid_ != 0; }
-  pid_t pid() const { return pid_; }
-  // Asks the group to end, and kills it when it has not after a while.
-  void Stop() {
-    if (pid_ == 0) return;
-    kill(-pid_, SIGTERM);
-    for (int i = 0; i < 100 && waitpid(pid_, nullptr, WNOHANG) == 0; ++i) poll(nullptr, 0, 20);
-    kill(-pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = 0;
-  }
-
- private:
-  pid_t pid_ = 0;
-};
 
 // Standard output of a tool, or nullopt when it failed or timed out.
 std::optional<std::string> Tool(const std::vector<std::string>& argv, std::string_view input = {}) {
@@ -143,6 +99,8 @@ class VirtualDesktop : public ::testing::Test {
     Setenv("XDG_RUNTIME_DIR", home_.path());
     Setenv("HOME", home_.path());
     Setenv("NO_AT_BRIDGE", "1");
+    // No session bus, so no desktop portal: the dialogs are zenity's.
+    Setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home_.File("no-bus"));
     UseCodePage(1252);
   }
 
@@ -278,6 +236,47 @@ TEST_F(VirtualDesktop, FolderDialogAnsweredByTyping) {
       _DlgBrowseForFolder(nullptr, "dzv-e2e-folder", home_.File("sub").c_str(), display, path), 1);
   EXPECT_EQ(std::string(path), home_.File("sub"));
   EXPECT_STREQ(display, "sub");
+}
+
+// The desktop portal's chooser (xdg-desktop-portal with its GTK backend),
+// started on demand by a session bus of the test's own, answers with the
+// filter selected.
+TEST_F(VirtualDesktop, PortalDialogReportsTheFilter) {
+  if (!StartDesktop({"Xvfb", "xdotool", "dbus-daemon", "dbus-update-activation-environment"})) {
+    return;
+  }
+  for (const char* program :
+       {"/usr/libexec/xdg-desktop-portal", "/usr/libexec/xdg-desktop-portal-gtk"}) {
+    if (access(program, X_OK) != 0) {
+      GTEST_SKIP() << program << " missing (Debian packages xdg-desktop-portal, "
+                   << "xdg-desktop-portal-gtk; .ci/run installs them)";
+    }
+  }
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  Background bus({path(2), "--session", "--nofork", "--print-address=3"}, fds[1]);
+  close(fds[1]);
+  const std::string address = testing::ReadLine(fds[0], kToolTimeoutMs);
+  close(fds[0]);
+  ASSERT_FALSE(address.empty()) << "dbus-daemon did not start";
+  Setenv("DBUS_SESSION_BUS_ADDRESS", address);
+  Setenv("XDG_CURRENT_DESKTOP", "GNOME");  // where the GTK backend serves
+  // The backend, started by the bus, needs the display.
+  ASSERT_TRUE(Tool({path(3), "DISPLAY", "XDG_CURRENT_DESKTOP"}));
+  testing::WriteFileBytes(home_.File("a.txt"), "a");
+  testing::WriteFileBytes(home_.File("b.doc"), "b");
+
+  Background typist = TypeIntoDialog("dzv-e2e-portal", home_.File("b.doc"));
+  Background watchdog = Watchdog();
+  ASSERT_TRUE(typist.started() && watchdog.started());
+  Setenv("PATH", home_.File("nothing"));  // no zenity: only the portal can answer
+  std::vector<char> buffer(30000, '\0');
+  int32_t index = 2;
+  EXPECT_EQ(_DlgOpenFile1(nullptr, "dzv-e2e-portal", "Text|*.txt|Documents|*.doc|", 0, &index,
+                          buffer.data()),
+            1);
+  EXPECT_EQ(std::string(buffer.data()), home_.File("b.doc") + "|");
+  EXPECT_EQ(index, 2);
 }
 
 TEST_F(VirtualDesktop, WindowsOfTheDisplay) {

@@ -55,7 +55,9 @@ std::string WhyNoChoice(const char* what) {
            "WAYLAND_DISPLAY are unset)";
   }
   if (!OnPath("zenity")) {
-    return std::string("no ") + what + " chosen: the dialogs need zenity, which is not installed";
+    return std::string("no ") + what +
+           " chosen: the dialog was cancelled, or there is no desktop portal and zenity is not "
+           "installed";
   }
   return std::string("no ") + what + " chosen: the dialog was cancelled";
 }
@@ -121,6 +123,9 @@ int DialogOpen(const Args& args) {
   for (size_t start = 0, bar; (bar = list.find('|', start)) != list.npos; start = bar + 1) {
     OutLine(list.substr(start, bar - start));
   }
+  // The pair selected at confirmation (the desktop portal's; zenity cannot
+  // tell, and the index stays as given).
+  Note("dzv: filter " + std::to_string(filter_index));
   return kExitOk;
 }
 
@@ -187,7 +192,8 @@ const Family& ClipboardFamily() {
 const Family& DialogFamily() {
   static const Family family{
       "dialog", "Show the file and folder dialogs.",
-      "The dialogs are zenity's, on the desktop named by DISPLAY or WAYLAND_DISPLAY.",
+      "The dialogs are the desktop portal's file chooser, or zenity's where there is no "
+      "portal, on the desktop named by DISPLAY or WAYLAND_DISPLAY.",
       kDialogCommands};
   return family;
 }

@@ -1,14 +1,15 @@
-// Linux backend of the dialog service: the open-file and folder dialogs are
-// zenity's file selections (Debian's zenity), shown on the desktop named by
-// DISPLAY or WAYLAND_DISPLAY and made transient for, and modal to, the
-// owner when the owner is a window of the X11 display. Without a desktop or
-// without zenity no dialog can be shown, and every dialog ends at once as
-// though cancelled.
+// Linux backend of the dialog service, for a process on the desktop named
+// by DISPLAY or WAYLAND_DISPLAY. The open-file and folder dialogs are the
+// desktop portal's file chooser (portal.h) where the session bus offers
+// one, else zenity's file selections (Debian's zenity); either is made
+// transient for, and modal to, the owner when the owner is a window of the
+// X11 display. Without a desktop, or with neither, no dialog can be shown,
+// and every dialog ends at once as though cancelled.
 //
-// zenity cannot tell which filter the user had selected: the filter index
-// comes back as it went in. A chosen path that the process's code page
-// cannot spell would name another file; such a choice ends the dialog as a
-// cancel does.
+// The portal reports the filter the user had selected; zenity cannot, and
+// after zenity the filter index comes back as it went in. A chosen path
+// that the process's code page cannot spell would name another file; such
+// a choice ends the dialog as a cancel does.
 #include "platform/dialogs.h"
 
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include <new>
 
 #include "platform/code_page.h"
+#include "platform/linux/portal.h"
 #include "platform/linux/process_runner.h"
 #include "platform/linux/zenity.h"
 
@@ -83,6 +85,27 @@ bool RunZenity(const std::string& zenity, const ZenityFileRequest& request,
   return !paths->empty();
 }
 
+// Shows the portal's chooser for `request`, or zenity's where there is no
+// portal; true with the chosen paths when the user confirmed. The filter
+// index is the portal's, or 0 when none is known.
+bool Choose(const ZenityFileRequest& request, std::vector<std::string>* paths,
+            uint32_t* filter_index) {
+  PortalChoice choice;
+  switch (AskPortal(request, &choice)) {
+    case PortalOutcome::kChosen:
+      *paths = std::move(choice.paths);
+      *filter_index = choice.filter_index;
+      return true;
+    case PortalOutcome::kNoChoice:
+      return false;
+    case PortalOutcome::kUnavailable:
+      break;
+  }
+  *filter_index = 0;
+  const std::string zenity = FindExecutable("zenity");
+  return !zenity.empty() && RunZenity(zenity, request, paths);
+}
+
 class Folder final : public ItemList {
  public:
   explicit Folder(std::string path) : path_(std::move(path)) {}
@@ -125,8 +148,6 @@ class ZenityDialogs final : public Dialogs {
   bool RunOpenFileDialog(OpenFileSettings* s) override {
     try {
       if (s == nullptr || s->file == nullptr || s->max_file == 0 || !HasDesktop()) return false;
-      const std::string zenity = FindExecutable("zenity");
-      if (zenity.empty()) return false;
       ZenityFileRequest request;
       request.has_title = s->title != nullptr;
       if (request.has_title && !ToUtf8(s->title, &request.title)) return false;
@@ -146,13 +167,15 @@ class ZenityDialogs final : public Dialogs {
       request.attach = Attachable(s->owner);
 
       std::vector<std::string> paths;
-      if (!RunZenity(zenity, request, &paths)) return false;
+      uint32_t filter_index = 0;
+      if (!Choose(request, &paths, &filter_index)) return false;
       std::string layout;
       if (!FromUtf8Exactly(LayOutSelection(paths, (s->flags & kOfnExplorer) != 0), &layout) ||
           layout.size() > s->max_file) {
         return false;
       }
       std::memcpy(s->file, layout.data(), layout.size());
+      if (filter_index != 0) s->filter_index = filter_index;
       return true;
     } catch (const std::bad_alloc&) {
       return false;
@@ -169,8 +192,6 @@ class ZenityDialogs final : public Dialogs {
   ItemList* BrowseForFolder(const BrowseSettings& settings) override {
     try {
       if (!HasDesktop()) return nullptr;
-      const std::string zenity = FindExecutable("zenity");
-      if (zenity.empty()) return nullptr;
       BrowseCall call;
       BrowseCall* const outer = current_browse;
       current_browse = &call;
@@ -195,8 +216,11 @@ class ZenityDialogs final : public Dialogs {
       request.attach = Attachable(settings.owner);
 
       std::vector<std::string> paths;
+      uint32_t no_filter = 0;
       std::string path;
-      if (!RunZenity(zenity, request, &paths) || !FromUtf8Exactly(paths[0], &path)) return nullptr;
+      if (!Choose(request, &paths, &no_filter) || !FromUtf8Exactly(paths[0], &path)) {
+        return nullptr;
+      }
       if (settings.display_name != nullptr) {
         const size_t slash = path.rfind('/');
         const bool root = slash == std::string::npos || slash + 1 == path.size();
