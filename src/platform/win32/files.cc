@@ -274,6 +274,17 @@ class Win32File final : public File {
   Handle handle_;
 };
 
+// Which file a handle has open: its volume's serial number and its index
+// on the volume.
+struct Identity {
+  DWORD volume = 0;
+  uint64_t index = 0;
+  bool operator==(const Identity&) const = default;
+};
+Identity IdentityOf(const BY_HANDLE_FILE_INFORMATION& about) {
+  return {about.dwVolumeSerialNumber, (uint64_t{about.nFileIndexHigh} << 32) | about.nFileIndexLow};
+}
+
 // Twelve letters and digits that differ from one call to the next, in this
 // process and between processes.
 std::string UniqueSuffix() {
@@ -395,12 +406,15 @@ class Win32SaveTarget final : public SaveTarget {
     if (kind_ == TargetKind::kDevice) {
       if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) return FileStatus::kNotAFile;
     } else {
-      // Still the disk file that was found, not a folder or another kind
-      // put there since.
+      // A disk file, and for an existing one still the file that was found,
+      // not another put there since.
       BY_HANDLE_FILE_INFORMATION about;
       if (type != FILE_TYPE_DISK) return FileStatus::kNotAFile;
       if (!::GetFileInformationByHandle(handle, &about)) return LastStatus();
       if ((about.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileStatus::kNotAFile;
+      if (kind_ == TargetKind::kRegular && IdentityOf(about) != identity_) {
+        return FileStatus::kNotPermitted;
+      }
       if (!::SetEndOfFile(handle)) return LastStatus();
     }
     *file = std::move(opened);
@@ -560,6 +574,8 @@ class Win32SaveTarget final : public SaveTarget {
   FileStatus HoldFolder(const std::string& folder);
 
   TargetKind kind_ = TargetKind::kNone;
+  // The existing file's volume and index, for kRegular.
+  Identity identity_;
   bool writable_ = false;
   bool through_link_ = false;
   // The final path of the file and its two parts.
@@ -655,6 +671,7 @@ FileStatus Win32SaveTarget::Resolve(const std::string& path) {
   std::string final_path;
   if (!FinalPath(found.get(), &final_path)) final_path = full;
   found.Close();
+  identity_ = IdentityOf(about);
   std::string final_folder;
   SplitFolder(final_path, &final_folder, &name_);
   through_link_ = !SameName(final_path, Plain(full));
