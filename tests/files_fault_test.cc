@@ -2,15 +2,22 @@
 // the platform, injected one call at a time, leaves the old file as it was,
 // no temporary behind and no file open (failures of memory: the files tests
 // of the out-of-memory binary). Also the targets that are written in place
-// (devices, pipes) and the ones reached through links.
+// (devices), the ones never written (pipes, sockets) and the ones reached
+// through links.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <future>
+#include <memory>
 #include <set>
 #include <string>
-#include <thread>
 
 #include "dictionary_files_util.h"
 #include "duduzuvez210.h"
@@ -25,6 +32,20 @@ namespace {
 
 using platform::FileStatus;
 using platform::ScopedService;
+
+// A Unix socket bound to `path`: its descriptor, or -1.
+int BoundUnixSocket(const std::string& path) {
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) return -1;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
 
 struct stat StatOf(const std::string& path) {
   struct stat st = {};
@@ -68,8 +89,8 @@ void FailEachCallInTurn(const Writer& w, bool file_exists, FileStatus status) {
         }
       },
       100);
-  // Link, stat, temporary, write, sync, metadata, close, rename.
-  EXPECT_GE(runs - 1, 8);
+  // Resolve, temporary, write, sync, metadata, close, commit.
+  EXPECT_GE(runs - 1, 7);
 }
 
 TEST(SafeReplace, EveryFailedCallLeavesTheOldFile) {
@@ -84,7 +105,7 @@ TEST(SafeReplace, EveryFailedCallLeavesTheOldFile) {
 TEST(SafeReplace, FullDiskFailedSyncOrRenameKeepTheOldFile) {
   Dict d(Items{{"k", std::string(5000, 'v')}});
   for (const Writer& w : kWriters) {
-    for (FileOp op : {FileOp::kNone, FileOp::kSync, FileOp::kClose, FileOp::kRename}) {
+    for (FileOp op : {FileOp::kNone, FileOp::kSync, FileOp::kClose, FileOp::kCommit}) {
       MemoryDir dir(op == FileOp::kNone ? 1000 : UINT64_MAX);
       const std::string path = dir.File("target");
       dir.Write(path, "old");
@@ -149,12 +170,10 @@ TEST(SafeReplace, ALinkKeepsPointingAtTheReplacedFile) {
   ASSERT_EQ(files.MakeLink(dir.File("link2"), dir.File("link1")), FileStatus::kOk);
   EXPECT_EQ(DictionarySave(d.h(), dir.File("link2").c_str()), 1);
   EXPECT_EQ(dir.Read(real), archive);
-  std::string target;
-  ASSERT_EQ(files.ResolveLink(dir.File("link1"), &target), FileStatus::kOk);
-  EXPECT_EQ(target, dir.File("real/file")) << "still a link";
-  ASSERT_EQ(files.ResolveLink(dir.File("link2"), &target), FileStatus::kOk);
-  EXPECT_EQ(target, dir.File("real/file")) << "still a link";
   EXPECT_EQ(dir.Listing(dir.File("real")), std::set<std::string>{"file"});
+  dir.Write(real, "changed");
+  EXPECT_EQ(dir.Read(dir.File("link1")), "changed") << "still a link";
+  EXPECT_EQ(dir.Read(dir.File("link2")), "changed") << "still a link";
 
   // A link to a file not there yet makes that file.
   ASSERT_EQ(files.MakeLink(dir.File("dangling"), "real/new"), FileStatus::kOk);
@@ -190,10 +209,10 @@ TEST(SafeReplace, WritesInPlaceWhereTheFileCannotBeReplaced) {
       {FileOp::kMatchMetadata, FileStatus::kUnsupported, false, true},
       {FileOp::kMatchMetadata, FileStatus::kDenied, false, true},
       {FileOp::kMatchMetadata, FileStatus::kError, false, false},
-      {FileOp::kRename, FileStatus::kNotPermitted, false, true},
-      {FileOp::kRename, FileStatus::kNameTooLong, false, true},
-      {FileOp::kRename, FileStatus::kNotPermitted, true, false},
-      {FileOp::kRename, FileStatus::kDenied, false, false},
+      {FileOp::kCommit, FileStatus::kNotPermitted, false, true},
+      {FileOp::kCommit, FileStatus::kNameTooLong, false, true},
+      {FileOp::kCommit, FileStatus::kNotPermitted, true, false},
+      {FileOp::kCommit, FileStatus::kDenied, false, false},
   };
   Dict d(Items{{"a", "b"}});
   for (const Case& c : cases) {
@@ -242,34 +261,52 @@ TEST(SafeReplace, DevicesAreWrittenAndNeverReplaced) {
       const std::string device = dir.File("device");
       ASSERT_EQ(dir.files().MakeDevice(device), FileStatus::kOk);
       EXPECT_EQ(w.write(d.h(), device.c_str()), full ? 0 : 1) << w.name;
-      EXPECT_EQ(dir.Read(device).size(), full ? 0u : w.write == &DictionarySave ? 6u : 5u);
-      platform::FileInfo info;
-      ASSERT_EQ(dir.files().Stat(device, &info), FileStatus::kOk);
-      EXPECT_FALSE(info.regular) << "still the device";
+      EXPECT_EQ(dir.files().stored(), full ? 0u : w.write == &DictionarySave ? 6u : 5u);
+      std::unique_ptr<platform::SaveTarget> target;
+      ASSERT_EQ(dir.files().OpenForSave(device, &target), FileStatus::kOk);
+      EXPECT_EQ(target->kind(), platform::TargetKind::kDevice) << "still the device";
       EXPECT_EQ(dir.Listing(), std::set<std::string>{"device"});
     }
   }
 }
 
-TEST(SafeReplace, APipeReceivesTheBytes) {
+// A pipe or a socket is neither written nor read, and no call waits for its
+// other end: with a reader there, it receives nothing; with none, the call
+// fails at once instead of waiting for one.
+TEST(SafeReplace, PipesAndSocketsAreRefusedAtOnce) {
   Dict d(Items{{"a", "b"}});
   TempDir dir;
-  const std::string fifo = dir.File("pipe");
+  const std::string fifo = dir.File("pipe"), socket_path = dir.File("socket");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  std::string received;
-  std::thread reader([&] { received = ReadFileBytes(fifo); });
-  EXPECT_EQ(DictionarySave(d.h(), fifo.c_str()), 1);
-  // Should the save not have opened the pipe, this releases the reader.
-  const int unblock = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-  if (unblock >= 0) ::close(unblock);
-  reader.join();
-  EXPECT_EQ(received, std::string("\x01\x00\x01"
-                                  "a\x01"
-                                  "b",
-                                  6));
-  struct stat st;
-  ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
-  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  const int sock = BoundUnixSocket(socket_path);
+  ASSERT_GE(sock, 0);
+  const auto ends_soon = [](const std::function<int32_t()>& call) {
+    auto result = std::async(std::launch::async, call);
+    if (result.wait_for(std::chrono::seconds(20)) == std::future_status::ready) return result.get();
+    ADD_FAILURE() << "the call waits for the other end of the pipe";
+    return int32_t{-1};
+  };
+  for (const std::string& path : {fifo, socket_path}) {
+    for (bool with_reader : {false, true}) {
+      const int reader = with_reader ? ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+      for (const Writer& w : kWriters) {
+        EXPECT_EQ(ends_soon([&] { return w.write(d.h(), path.c_str()); }), 0) << w.name << path;
+      }
+      Dict read;
+      EXPECT_EQ(ends_soon([&] { return DictionaryOpen(read.h(), path.c_str()); }), 0) << path;
+      EXPECT_EQ(ends_soon([&] { return DictionaryImport(read.h(), path.c_str()); }), 0) << path;
+      if (reader >= 0) {
+        char byte;
+        EXPECT_LE(::read(reader, &byte, 1), 0) << "the pipe received nothing";
+        ::close(reader);
+      }
+    }
+    struct stat st;
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_FALSE(S_ISREG(st.st_mode)) << "still what it was";
+  }
+  ::close(sock);
+  EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"pipe", "socket"}));
 }
 
 // Reading: every failed call gives 0 with no file left open. DictionaryOpen

@@ -31,8 +31,10 @@ inline std::string ReadFileBytes(platform::Files& files, const std::string& path
 
 inline void WriteFileBytes(platform::Files& files, const std::string& path,
                            const std::string& bytes) {
+  std::unique_ptr<platform::SaveTarget> target;
   std::unique_ptr<platform::File> file;
-  ASSERT_EQ(files.CreateForWriting(path, &file), platform::FileStatus::kOk) << path;
+  ASSERT_EQ(files.OpenForSave(path, &target), platform::FileStatus::kOk) << path;
+  ASSERT_EQ(target->OpenInPlace(&file), platform::FileStatus::kOk) << path;
   ASSERT_EQ(file->Write(bytes.data(), bytes.size()), platform::FileStatus::kOk) << path;
   ASSERT_EQ(file->Close(), platform::FileStatus::kOk) << path;
 }

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -45,50 +46,56 @@ struct stat LstatOf(const std::string& path) {
 
 const passwd* Nobody() { return ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr; }
 
-// Records the permission bits of every temporary when it is made and at
-// each write into it.
+// Records the permission bits of every temporary in `dir` (a name that
+// begins with a dot) when it is made and at each write into it.
 class TemporaryWatch final : public platform::FilesWrapper {
  public:
-  TemporaryWatch() : FilesWrapper(&Files::Default()) {}
+  explicit TemporaryWatch(std::string dir)
+      : FilesWrapper(&Files::Default()), dir_(std::move(dir)) {}
   std::vector<mode_t> modes;
 
-  FileStatus CreateTemporaryBeside(const std::string& beside, std::string* path,
-                                   std::unique_ptr<File>* file) override {
-    const FileStatus status = target()->CreateTemporaryBeside(beside, path, file);
-    if (status == FileStatus::kOk) {
-      Record(*path);
-      *file = std::make_unique<Watched>(*this, *path, std::move(*file));
-    }
+  FileStatus OpenForSave(const std::string& path,
+                         std::unique_ptr<platform::SaveTarget>* save) override {
+    const FileStatus status = target()->OpenForSave(path, save);
+    if (status == FileStatus::kOk) *save = std::make_unique<Watched>(*this, std::move(*save));
     return status;
   }
 
  private:
-  void Record(const std::string& path) { modes.push_back(LstatOf(path).st_mode & 07777); }
+  void Record() {
+    for (const std::string& name : Listing(dir_)) {
+      if (name[0] == '.') modes.push_back(LstatOf(dir_ + "/" + name).st_mode & 07777);
+    }
+  }
 
-  class Watched final : public File {
+  class Watched final : public platform::SaveTargetWrapper, public File {
    public:
-    Watched(TemporaryWatch& watch, std::string path, std::unique_ptr<File> inner)
-        : watch_(watch), path_(std::move(path)), inner_(std::move(inner)) {}
+    Watched(TemporaryWatch& watch, std::unique_ptr<platform::SaveTarget> inner)
+        : SaveTargetWrapper(std::move(inner)), watch_(watch) {}
+    FileStatus CreateTemporary(File** file) override {
+      const FileStatus status = target()->CreateTemporary(&temp_);
+      watch_.Record();
+      *file = this;
+      return status;
+    }
+
     FileStatus Read(void* buffer, size_t n, size_t* got) override {
-      return inner_->Read(buffer, n, got);
+      return temp_->Read(buffer, n, got);
     }
     FileStatus Write(const void* buffer, size_t n) override {
-      watch_.Record(path_);
-      return inner_->Write(buffer, n);
+      watch_.Record();
+      return temp_->Write(buffer, n);
     }
-    FileStatus Seek(uint64_t offset) override { return inner_->Seek(offset); }
-    FileStatus Size(uint64_t* size) override { return inner_->Size(size); }
-    FileStatus Sync() override { return inner_->Sync(); }
-    FileStatus MatchMetadata(const std::string& path) override {
-      return inner_->MatchMetadata(path);
-    }
-    FileStatus Close() override { return inner_->Close(); }
+    FileStatus Size(uint64_t* size) override { return temp_->Size(size); }
+    FileStatus Sync() override { return temp_->Sync(); }
+    FileStatus Close() override { return temp_->Close(); }
 
    private:
     TemporaryWatch& watch_;
-    std::string path_;
-    std::unique_ptr<File> inner_;
+    File* temp_ = nullptr;
   };
+
+  std::string dir_;
 };
 
 TEST(SafeSave, TheTemporaryIsTheOwnersAloneWhileItIsWritten) {
@@ -100,7 +107,7 @@ TEST(SafeSave, TheTemporaryIsTheOwnersAloneWhileItIsWritten) {
     WriteFileBytes(secret, "old");
     ASSERT_EQ(::chmod(secret.c_str(), 0640), 0);
     ::unlink(fresh.c_str());
-    TemporaryWatch watch;
+    TemporaryWatch watch(dir.path());
     {
       ScopedService<Files> use(&watch);
       EXPECT_EQ(w.write(d.h(), secret.c_str()), 1);
@@ -329,6 +336,149 @@ TEST(SafeSave, APathWithNoRoomForTheTemporaryIsWrittenInPlace) {
     EXPECT_EQ(DictionarySave(d.h(), path.c_str()), 1) << (exists ? "over a file" : "a new file");
     EXPECT_EQ(ReadFileBytes(path), std::string("\x01\x00\x01k\x01v", 6));
     EXPECT_EQ(Listing(dir).size(), 1u);
+  }
+}
+
+// In a sticky directory open to all, a file or a device that a third user
+// put there is not this user's to write or to replace, the administrator's
+// saves included: the planted file keeps its bytes and its inode, and no
+// one reads what was meant for the saver.
+TEST(SafeSave, AFilePlantedInASharedDirectoryIsNotWrittenEvenByRoot) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, to plant files of another user";
+  Dict d(Items{{"secret", "s3cr3t"}});
+  TempDir top;
+  const std::string shared = top.File("shared");
+  ASSERT_EQ(::mkdir(shared.c_str(), 01777), 0);
+  ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+  struct Planted {
+    const char* name;
+    mode_t mode;
+  };
+  for (const Planted& p : {Planted{"private", S_IFREG | 0600}, Planted{"open", S_IFREG | 0666},
+                           Planted{"device", S_IFCHR | 0666}}) {
+    const std::string path = shared + "/" + p.name;
+    ASSERT_EQ(::mknod(path.c_str(), p.mode, S_ISCHR(p.mode) ? ::makedev(1, 3) : 0), 0) << path;
+    ASSERT_EQ(::chown(path.c_str(), kStranger, kStranger), 0);
+    const struct stat before = LstatOf(path);
+    for (const Writer& w : kWriters) {
+      EXPECT_EQ(w.write(d.h(), path.c_str()), 0) << w.name << " " << path;
+    }
+    const struct stat after = LstatOf(path);
+    EXPECT_EQ(after.st_ino, before.st_ino) << path;
+    EXPECT_EQ(after.st_uid, kStranger) << path;
+    if (S_ISREG(p.mode)) {
+      EXPECT_EQ(after.st_size, 0) << path;
+    }
+  }
+  EXPECT_EQ(Listing(shared), (std::set<std::string>{"device", "open", "private"}));
+}
+
+// A link that another user planted anywhere on the path, not only as its
+// last component, is not followed: the saver's file elsewhere stays as it
+// was and nothing is made there.
+TEST(SafeSave, ALinkPlantedAsADirectoryOfThePathIsNotFollowed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, to make links of other users";
+  Dict d(Items{{"k", "v"}});
+  TempDir top;
+  const std::string pub = top.File("pub"), home = top.File("home");
+  ASSERT_EQ(::mkdir(pub.c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(pub.c_str(), 01777), 0);
+  ASSERT_EQ(::mkdir(home.c_str(), 0700), 0);
+  WriteFileBytes(home + "/notes.dict", "precious");
+  const std::string reports = pub + "/reports";
+  ASSERT_EQ(::symlink(home.c_str(), reports.c_str()), 0);
+  ASSERT_EQ(::lchown(reports.c_str(), 65534, 65534), 0);
+  for (const char* name : {"notes.dict", "new.dict"}) {
+    for (const Writer& w : kWriters) {
+      EXPECT_EQ(w.write(d.h(), (reports + "/" + name).c_str()), 0) << w.name << " " << name;
+    }
+    Dict read;
+    EXPECT_EQ(DictionaryOpen(read.h(), (reports + "/" + name).c_str()), 0) << name;
+  }
+  EXPECT_EQ(ReadFileBytes(home + "/notes.dict"), "precious");
+  EXPECT_EQ(Listing(home), std::set<std::string>{"notes.dict"});
+}
+
+// Renames `from` to `to` and puts a link to `elsewhere` in its place, at the
+// moment a save has made its temporary: what a directory's owner racing the
+// saver could do.
+class SwapDirectoryMidSave final : public platform::FilesWrapper {
+ public:
+  SwapDirectoryMidSave(std::string from, std::string to, std::string elsewhere)
+      : FilesWrapper(&Files::Default()), from_(from), to_(to), elsewhere_(elsewhere) {}
+
+  FileStatus OpenForSave(const std::string& path,
+                         std::unique_ptr<platform::SaveTarget>* save) override {
+    const FileStatus status = target()->OpenForSave(path, save);
+    if (status == FileStatus::kOk) *save = std::make_unique<Swapping>(*this, std::move(*save));
+    return status;
+  }
+
+ private:
+  class Swapping final : public platform::SaveTargetWrapper {
+   public:
+    Swapping(SwapDirectoryMidSave& owner, std::unique_ptr<platform::SaveTarget> inner)
+        : SaveTargetWrapper(std::move(inner)), owner_(owner) {}
+    FileStatus CreateTemporary(File** file) override {
+      const FileStatus status = target()->CreateTemporary(file);
+      EXPECT_EQ(::rename(owner_.from_.c_str(), owner_.to_.c_str()), 0);
+      EXPECT_EQ(::symlink(owner_.elsewhere_.c_str(), owner_.from_.c_str()), 0);
+      return status;
+    }
+
+   private:
+    SwapDirectoryMidSave& owner_;
+  };
+
+  std::string from_, to_, elsewhere_;
+};
+
+// The save acts on the directory it resolved: a directory swapped for a
+// link meanwhile redirects neither the file nor its temporary.
+TEST(SafeSave, ADirectorySwappedForALinkMidSaveRedirectsNothing) {
+  Dict d(Items{{"k", "v"}});
+  for (const Writer& w : kWriters) {
+    TempDir top;
+    const std::string dir = top.File("d"), moved = top.File("moved"), other = top.File("other");
+    ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(other.c_str(), 0755), 0);
+    WriteFileBytes(dir + "/a.dict", "old");
+    SwapDirectoryMidSave swap(dir, moved, other);
+    {
+      ScopedService<Files> use(&swap);
+      EXPECT_EQ(w.write(d.h(), (dir + "/a.dict").c_str()), 1) << w.name;
+    }
+    EXPECT_EQ(Listing(other), std::set<std::string>{}) << w.name;
+    EXPECT_EQ(Listing(moved), std::set<std::string>{"a.dict"}) << w.name;
+    EXPECT_NE(ReadFileBytes(moved + "/a.dict"), "old") << w.name;
+  }
+}
+
+// /proc/self/fd/N stands for the file open as N: a save through it writes
+// that file while it has a name, and makes nothing (no "... (deleted)")
+// once the file is gone.
+TEST(SafeSave, ADescriptorLinkToADeletedFileIsNotAName) {
+  if (::access("/proc/self/fd/0", F_OK) != 0) GTEST_SKIP() << "no /proc here";
+  Dict d(Items{{"k", "v"}});
+  TempDir dir;
+  const std::string path = dir.File("a.dict");
+  for (bool deleted : {false, true}) {
+    for (const Writer& w : kWriters) {
+      WriteFileBytes(path, "old");
+      const int fd = ::open(path.c_str(), O_RDONLY);
+      ASSERT_GE(fd, 0);
+      if (deleted) {
+        ASSERT_EQ(::unlink(path.c_str()), 0);
+      }
+      const std::string link = "/proc/self/fd/" + std::to_string(fd);
+      EXPECT_EQ(w.write(d.h(), link.c_str()), deleted ? 0 : 1) << w.name;
+      ::close(fd);
+      if (!deleted) {
+        EXPECT_NE(ReadFileBytes(path), "old") << w.name;
+      }
+      EXPECT_EQ(Listing(dir.path()),
+                deleted ? std::set<std::string>{} : std::set<std::string>{"a.dict"});
+    }
   }
 }
 

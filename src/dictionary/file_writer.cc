@@ -6,9 +6,10 @@
 namespace dzv::dict {
 
 using platform::File;
-using platform::FileInfo;
 using platform::Files;
 using platform::FileStatus;
+using platform::SaveTarget;
+using platform::TargetKind;
 
 BufferedFileWriter::BufferedFileWriter(File& file)
     : file_(file), capacity_(kInitialCapacity), buffer_(new char[capacity_]) {}
@@ -59,48 +60,12 @@ bool BufferedFileWriter::Finish() {
 namespace {
 
 // Writes the target itself: opened for writing, truncated, written.
-bool WriteInPlace(Files& files, const std::string& path, FileContent& content) {
+bool WriteInPlace(SaveTarget& target, FileContent& content) {
   std::unique_ptr<File> file;
-  if (files.CreateForWriting(path, &file) != FileStatus::kOk) return false;
+  if (target.OpenInPlace(&file) != FileStatus::kOk) return false;
   const bool written = content.WriteTo(*file);
   return file->Close() == FileStatus::kOk && written;
 }
-
-// A temporary file that is closed and removed unless it was committed.
-class Temporary {
- public:
-  Temporary(Files& files, std::string path, std::unique_ptr<File> file)
-      : files_(files), path_(std::move(path)), file_(std::move(file)) {}
-  ~Temporary() { Discard(); }
-  Temporary(const Temporary&) = delete;
-  Temporary& operator=(const Temporary&) = delete;
-
-  File& file() { return *file_; }
-  // Makes the written bytes durable.
-  bool Sync() { return file_->Sync() == FileStatus::kOk; }
-  bool Close() {
-    const bool closed = file_->Close() == FileStatus::kOk;
-    file_.reset();
-    return closed;
-  }
-  FileStatus RenameTo(const std::string& target) {
-    const FileStatus status = files_.Rename(path_, target);
-    committed_ = status == FileStatus::kOk;
-    return status;
-  }
-  // Closes and removes the file now.
-  void Discard() {
-    file_.reset();
-    if (!committed_) files_.Remove(path_);
-    committed_ = true;
-  }
-
- private:
-  Files& files_;
-  std::string path_;
-  std::unique_ptr<File> file_;
-  bool committed_ = false;
-};
 
 // Whether a status says that the platform will not do a thing to this file
 // for this process, while writing the file itself may still be allowed.
@@ -112,48 +77,43 @@ bool Refused(FileStatus status) {
 }  // namespace
 
 bool ReplaceFile(Files& files, const std::string& path, FileContent& content) {
-  std::string target;
-  if (files.ResolveLink(path, &target) != FileStatus::kOk) return false;
-  FileInfo info;
-  const FileStatus existing = files.Stat(target, &info);
-  if (existing == FileStatus::kOk) {
-    if (!info.regular) return WriteInPlace(files, target, content);
-    // A file that may not be written is not replaced either.
-    if (!info.writable) return false;
-  } else if (existing != FileStatus::kNotFound) {
-    return false;
-  }
+  std::unique_ptr<SaveTarget> target;
+  if (files.OpenForSave(path, &target) != FileStatus::kOk) return false;
+  const TargetKind kind = target->kind();
+  if (kind == TargetKind::kDevice) return WriteInPlace(*target, content);
+  // A file that may not be written is not replaced either.
+  if (kind == TargetKind::kRegular && !target->writable()) return false;
   // Where the file cannot be replaced only because of its own name or
   // place, it is written itself; not through a link, which may lead
   // anywhere.
-  const bool reached_directly = target == path;
+  const bool reached_directly = !target->through_link();
 
-  std::string temp_path;
-  std::unique_ptr<File> temp_file;
-  const FileStatus made = files.CreateTemporaryBeside(target, &temp_path, &temp_file);
+  File* temp = nullptr;
+  const FileStatus made = target->CreateTemporary(&temp);
   if (made == FileStatus::kDenied || made == FileStatus::kNotPermitted ||
       (made == FileStatus::kNameTooLong && reached_directly)) {
-    return WriteInPlace(files, target, content);
+    return WriteInPlace(*target, content);
   }
   if (made != FileStatus::kOk) return false;
-  Temporary temp(files, std::move(temp_path), std::move(temp_file));
-  if (!content.WriteTo(temp.file()) || !temp.Sync()) return false;
+  // From here on the target removes the temporary unless it is committed,
+  // an exception from `content` included.
+  if (!content.WriteTo(*temp) || temp->Sync() != FileStatus::kOk) return false;
   // The temporary, readable by its owner alone until now, takes the old
   // file's owner, group, attributes and permissions. What the platform
   // will not carry over would widen or narrow someone's access: the old
   // file is then written itself, which keeps all of it.
-  const FileStatus matched = temp.file().MatchMetadata(target);
-  if (Refused(matched) && existing == FileStatus::kOk) {
-    temp.Discard();
-    return WriteInPlace(files, target, content);
+  const FileStatus matched = target->MatchMetadata();
+  if (Refused(matched) && kind == TargetKind::kRegular) {
+    target->Discard();
+    return WriteInPlace(*target, content);
   }
-  if (matched != FileStatus::kOk || !temp.Close()) return false;
-  const FileStatus renamed = temp.RenameTo(target);
-  if (renamed == FileStatus::kOk) return true;
-  if ((renamed == FileStatus::kNotPermitted || renamed == FileStatus::kNameTooLong) &&
+  if (matched != FileStatus::kOk) return false;
+  const FileStatus committed = target->Commit();
+  if (committed == FileStatus::kOk) return true;
+  if ((committed == FileStatus::kNotPermitted || committed == FileStatus::kNameTooLong) &&
       reached_directly) {
-    temp.Discard();
-    return WriteInPlace(files, target, content);
+    target->Discard();
+    return WriteInPlace(*target, content);
   }
   return false;
 }

@@ -8,23 +8,26 @@
 // full disk, an I/O error, out of memory) leaves the old file exactly as it
 // was and no temporary behind, and no one may read the new bytes who may not
 // read the file. A new file gets the permissions a file newly made there
-// would get. A path that is a symbolic link replaces the file the link
-// names; a link that another user made in a sticky directory open to all
-// (such as /tmp) is not followed, and nothing is written.
+// would get. The path is resolved once, to a directory that stays held until
+// the save ends: every step acts through it, so renaming a directory of the
+// path or swapping one for a link meanwhile redirects nothing. A path that
+// is a symbolic link replaces the file the link names; a link that another
+// user made in a sticky directory open to all (such as /tmp) is not
+// followed, wherever on the path it stands, and nothing is written. Neither
+// is a file or a device that another user put in such a directory, nor a
+// pipe or a socket anywhere, nor a file known only as a link to a deleted
+// one (/proc/self/fd/N).
 //
 // Some targets are written in place instead (opened, truncated, written):
-// an existing target that is not a regular file (a device such as
-// /dev/null, a pipe), since such a file must never become a plain file; a
-// target whose directory refuses a temporary while the file itself may be
-// written; a file whose owner, group or attributes the platform will not
-// give a new file (another user's file, a group of which the process is not
-// a member, an attribute it may not set), since replacing it would change
-// who may read it; and, when the path is not a link, a file that may be
-// written but not replaced (another user's file in a sticky directory) and
-// one whose temporary's name would be too long. A failure part-way through
-// leaves such a target with the bytes written before it; it is never
-// removed. In a sticky directory open to all, another user's file is not
-// written in place unless it belongs to the directory's owner.
+// an existing device such as /dev/null, which must never become a plain
+// file; a target whose directory refuses a temporary while the file itself
+// may be written; a file whose owner, group or attributes the platform will
+// not give a new file (another user's file, a group of which the process is
+// not a member, an attribute it may not set), since replacing it would
+// change who may read it; and, when the path's last component is not a
+// link, a file that may be written but not replaced and one whose
+// temporary's name would be too long. A failure part-way through leaves such
+// a target with the bytes written before it; it is never removed.
 //
 // A path that the platform cannot examine (a link that cannot be followed,
 // a file whose kind cannot be learned) and an existing file that may not be

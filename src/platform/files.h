@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/service.h"
 
@@ -29,6 +30,9 @@ enum class FileStatus : uint8_t {
   kNotPermitted,
   kUnsupported,  // the file system cannot hold it (an extended attribute)
   kNameTooLong,  // the path, or one of its components, is too long
+  // Not a file whose bytes can be read or replaced: a directory, a pipe, a
+  // socket, a device where a disk file is wanted, a link to a deleted file.
+  kNotAFile,
 };
 
 class File {
@@ -42,77 +46,124 @@ class File {
   // Writes all `n` bytes at the current position. A write that the device
   // takes only in part is kNoSpace.
   virtual FileStatus Write(const void* buffer, size_t n) = 0;
-  // Moves the current position to `offset` bytes from the start.
-  virtual FileStatus Seek(uint64_t offset) = 0;
-  // The size in bytes: the offset of the end of the file. Not every kind of
-  // file has one (a pipe does not).
+  // The size in bytes: the offset of the end of the file.
   virtual FileStatus Size(uint64_t* size) = 0;
   // Makes every byte written so far durable on the device.
   virtual FileStatus Sync() = 0;
-  // Gives this file, a temporary that is to replace the file at `path`,
-  // what the file at `path` shows of itself besides its bytes, so that the
-  // replacement changes no one's access: its owner and group, its extended
-  // attributes (an access control list among them) and its permission
-  // bits. Where there is no file at `path`, the permissions that a file
-  // newly made there would get (0666 less the process's mask, or what the
-  // directory's default access control list gives). kNotPermitted,
-  // kUnsupported or kDenied when some of it cannot be given (a group of
-  // which the process is not a member, another user as owner, an attribute
-  // the process may not read or set); the file may then hold part of it.
-  // Where the platform's replacing rename keeps all of this itself, this
-  // does nothing.
-  virtual FileStatus MatchMetadata(const std::string& path) = 0;
   // Closes the file, reporting a write error that surfaces only now. Every
   // later call fails.
   virtual FileStatus Close() = 0;
 };
 
-// What Stat reports of an existing file; symbolic links are followed.
-struct FileInfo {
-  bool regular = false;      // a plain file (not a device, pipe, ...)
-  uint32_t permissions = 0;  // the low 12 bits of the POSIX mode
-  bool writable = false;     // this process may open it for writing
+// What a save found at the name it is to write.
+enum class TargetKind : uint8_t {
+  kNone,     // nothing yet: the save makes the file
+  kRegular,  // a file on a disk, which the save replaces
+  kDevice,   // a device that takes what is written (/dev/null, NUL)
+};
+
+// The place a save writes to, resolved once: the directory that holds the
+// final name is held open from the resolution to the end of the save, and
+// every step acts through it, so that no one can redirect the save by
+// renaming or swapping a directory or a link on the path meanwhile. The
+// final name is what the path leads to after its links (a link as the last
+// component names another file, which is written; the link stays).
+//
+// Destroying the object closes and removes a temporary not committed.
+// Thread-safety: one object may not be used by two threads at once.
+class SaveTarget {
+ public:
+  virtual ~SaveTarget() = default;
+
+  // What was at the final name when the target was resolved.
+  virtual TargetKind kind() const = 0;
+  // Whether this process may open the existing file for writing now (false
+  // for kNone).
+  virtual bool writable() const = 0;
+  // Whether a link led to the final name (the path names another file).
+  virtual bool through_link() const = 0;
+
+  // Opens the file at the final name for writing in place, truncating a
+  // disk file to length 0; makes it (0666 less the process's mask) where
+  // there is none. The file opened is checked as the resolution checked
+  // what it found: a link, a pipe or a socket there now, or a file that
+  // another user put in a sticky directory open to all, is refused.
+  virtual FileStatus OpenInPlace(std::unique_ptr<File>* file) = 0;
+  // Makes a new, empty temporary file with a unique name beside the final
+  // name, readable and writable by its owner alone, open for writing. The
+  // target owns it; `*file` stays valid until Commit or Discard. At most one
+  // at a time.
+  virtual FileStatus CreateTemporary(File** file) = 0;
+  // Gives the temporary what the existing file shows of itself besides its
+  // bytes, so that the replacement changes no one's access: its owner and
+  // group, its extended attributes (an access control list among them) and
+  // its permission bits. Where there is no file, the permissions that a file
+  // newly made there would get (0666 less the process's mask, or what the
+  // directory's default access control list gives). kNotPermitted,
+  // kUnsupported or kDenied when some of it cannot be given (a group of
+  // which the process is not a member, another user as owner, an attribute
+  // the process may not read or set); the temporary may then hold part of
+  // it. Where the platform's replacing rename keeps all of this itself,
+  // this does little or nothing.
+  virtual FileStatus MatchMetadata() = 0;
+  // Closes the temporary, reporting a late write error, and renames it to
+  // the final name, replacing an existing file in one step, and makes the
+  // new name durable where the file system allows it. kNotPermitted where
+  // the file may be written but not replaced (another user's file in a
+  // sticky directory); the temporary then still exists.
+  virtual FileStatus Commit() = 0;
+  // Closes and removes the temporary now.
+  virtual void Discard() = 0;
 };
 
 class Files {
  public:
   virtual ~Files() = default;
 
-  // Opens an existing file for reading; others may read and write it
-  // meanwhile.
+  // Opens an existing disk file for reading; others may read and write it
+  // meanwhile. Anything else at the path (a directory, a pipe, a socket, a
+  // device) is refused at once with kNotAFile, without waiting for a
+  // writer to come. Links are followed as for OpenForSave.
   virtual FileStatus OpenForReading(const std::string& path, std::unique_ptr<File>* file) = 0;
-  // Opens a file for writing, truncating it to length 0, or creates it
-  // (permissions 0666 less the process's mask). A symbolic link as the last
-  // component is not followed (kNotPermitted). In a sticky directory that
-  // anyone may write to, an existing file that belongs neither to this
-  // process's user nor to the directory's owner is not opened either
-  // (kNotPermitted): another user may have put it there to receive what was
-  // meant for a new file.
-  virtual FileStatus CreateForWriting(const std::string& path, std::unique_ptr<File>* file) = 0;
-  // Creates a new, empty file with a unique name in the directory of
-  // `beside` (which need not exist), readable and writable by its owner
-  // alone, open for writing; `*path` receives its name.
-  virtual FileStatus CreateTemporaryBeside(const std::string& beside, std::string* path,
-                                           std::unique_ptr<File>* file) = 0;
-  // Describes the file at `path`; kNotFound when there is none.
-  virtual FileStatus Stat(const std::string& path, FileInfo* info) = 0;
-  // Follows `path` through symbolic links, as often as its last component
-  // is one, to the name of the file it stands for (which need not exist).
-  // A path that is no link comes back unchanged. As the kernel's protected
-  // links rule has it, a link in a sticky directory that anyone may write
-  // to is not followed when it belongs neither to this process's user nor
-  // to the directory's owner (kNotPermitted).
-  virtual FileStatus ResolveLink(const std::string& path, std::string* resolved) = 0;
-  // Renames `from` to `to`, replacing `to` in one step if it exists, and
-  // makes the new name durable where the file system allows it.
-  // kNotPermitted where `to` may be written but not replaced (another
-  // user's file in a sticky directory).
-  virtual FileStatus Rename(const std::string& from, const std::string& to) = 0;
-  // Removes the name `path`.
-  virtual FileStatus Remove(const std::string& path) = 0;
+  // Resolves `path` for a save, one component at a time. A link is followed
+  // wherever it stands on the path, except, as the kernel's protected links
+  // rule has it, a link in a sticky directory that anyone may write to that
+  // belongs neither to this process's user nor to the directory's owner
+  // (kNotPermitted). At the final name: a pipe or a socket gives
+  // kNotAFile; a file or a device that belongs neither to this process's
+  // user nor to the directory's owner, in a sticky directory that anyone
+  // may write to, gives kNotPermitted (another user may have put it there
+  // to receive what was meant for this user); a link to a file that no
+  // longer exists, known only by a number (/proc/self/fd/N), gives
+  // kNotAFile. A missing final name is no failure (kNone); a missing
+  // directory is (kNotFound).
+  virtual FileStatus OpenForSave(const std::string& path, std::unique_ptr<SaveTarget>* target) = 0;
 
   static Files& Default();
   static Files& Current() { return ServiceSlot<Files>::Current(); }
+};
+
+// Forwards every call to another target, which it owns; tests override what
+// they change.
+class SaveTargetWrapper : public SaveTarget {
+ public:
+  explicit SaveTargetWrapper(std::unique_ptr<SaveTarget> target) : target_(std::move(target)) {}
+  TargetKind kind() const override { return target_->kind(); }
+  bool writable() const override { return target_->writable(); }
+  bool through_link() const override { return target_->through_link(); }
+  FileStatus OpenInPlace(std::unique_ptr<File>* file) override {
+    return target_->OpenInPlace(file);
+  }
+  FileStatus CreateTemporary(File** file) override { return target_->CreateTemporary(file); }
+  FileStatus MatchMetadata() override { return target_->MatchMetadata(); }
+  FileStatus Commit() override { return target_->Commit(); }
+  void Discard() override { target_->Discard(); }
+
+ protected:
+  SaveTarget* target() const { return target_.get(); }
+
+ private:
+  std::unique_ptr<SaveTarget> target_;
 };
 
 // Forwards every call to another instance; tests override what they change.
@@ -122,23 +173,9 @@ class FilesWrapper : public Files {
   FileStatus OpenForReading(const std::string& path, std::unique_ptr<File>* file) override {
     return target_->OpenForReading(path, file);
   }
-  FileStatus CreateForWriting(const std::string& path, std::unique_ptr<File>* file) override {
-    return target_->CreateForWriting(path, file);
+  FileStatus OpenForSave(const std::string& path, std::unique_ptr<SaveTarget>* target) override {
+    return target_->OpenForSave(path, target);
   }
-  FileStatus CreateTemporaryBeside(const std::string& beside, std::string* path,
-                                   std::unique_ptr<File>* file) override {
-    return target_->CreateTemporaryBeside(beside, path, file);
-  }
-  FileStatus Stat(const std::string& path, FileInfo* info) override {
-    return target_->Stat(path, info);
-  }
-  FileStatus ResolveLink(const std::string& path, std::string* resolved) override {
-    return target_->ResolveLink(path, resolved);
-  }
-  FileStatus Rename(const std::string& from, const std::string& to) override {
-    return target_->Rename(from, to);
-  }
-  FileStatus Remove(const std::string& path) override { return target_->Remove(path); }
 
  protected:
   Files* target() const { return target_; }

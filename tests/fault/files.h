@@ -17,18 +17,15 @@ namespace dzv::testing {
 
 enum class FileOp {
   kOpenForReading,
-  kCreateForWriting,
+  kOpenForSave,
+  kOpenInPlace,
   kCreateTemporary,
-  kStat,
-  kResolveLink,
-  kRename,
-  kRemove,
+  kMatchMetadata,
+  kCommit,
   kRead,
   kWrite,
-  kSeek,
   kSize,
   kSync,
-  kMatchMetadata,
   kClose,
   kNone,
 };
@@ -52,7 +49,7 @@ class FaultyFiles final : public platform::FilesWrapper {
   }
   // Reads give no byte past the first `bytes` of each file.
   void CutReadsAt(uint64_t bytes) { read_limit_ = bytes; }
-  // Stat reports every file as one this process may not write.
+  // Saves find every existing file one that this process may not write.
   void ReportReadOnly() { read_only_ = true; }
 
   int calls() const { return calls_; }
@@ -65,40 +62,23 @@ class FaultyFiles final : public platform::FilesWrapper {
     if (FileStatus s = Check(FileOp::kOpenForReading); s != FileStatus::kOk) return s;
     return Wrap(target()->OpenForReading(path, file), file);
   }
-  FileStatus CreateForWriting(const std::string& path,
-                              std::unique_ptr<platform::File>* file) override {
-    if (FileStatus s = Check(FileOp::kCreateForWriting); s != FileStatus::kOk) return s;
-    return Wrap(target()->CreateForWriting(path, file), file);
-  }
-  FileStatus CreateTemporaryBeside(const std::string& beside, std::string* path,
-                                   std::unique_ptr<platform::File>* file) override {
-    if (FileStatus s = Check(FileOp::kCreateTemporary); s != FileStatus::kOk) return s;
-    return Wrap(target()->CreateTemporaryBeside(beside, path, file), file);
-  }
-  FileStatus Stat(const std::string& path, platform::FileInfo* info) override {
-    if (FileStatus s = Check(FileOp::kStat); s != FileStatus::kOk) return s;
-    const FileStatus s = target()->Stat(path, info);
-    if (read_only_) info->writable = false;
+  FileStatus OpenForSave(const std::string& path,
+                         std::unique_ptr<platform::SaveTarget>* save) override {
+    if (FileStatus s = Check(FileOp::kOpenForSave); s != FileStatus::kOk) return s;
+    const FileStatus s = target()->OpenForSave(path, save);
+    if (s == FileStatus::kOk) *save = std::make_unique<FaultySaveTarget>(*this, std::move(*save));
     return s;
-  }
-  FileStatus ResolveLink(const std::string& path, std::string* resolved) override {
-    if (FileStatus s = Check(FileOp::kResolveLink); s != FileStatus::kOk) return s;
-    return target()->ResolveLink(path, resolved);
-  }
-  FileStatus Rename(const std::string& from, const std::string& to) override {
-    if (FileStatus s = Check(FileOp::kRename); s != FileStatus::kOk) return s;
-    return target()->Rename(from, to);
-  }
-  FileStatus Remove(const std::string& path) override {
-    if (FileStatus s = Check(FileOp::kRemove); s != FileStatus::kOk) return s;
-    return target()->Remove(path);
   }
 
  private:
   class FaultyFile final : public platform::File {
    public:
     FaultyFile(FaultyFiles& owner, std::unique_ptr<platform::File> inner)
-        : owner_(owner), inner_(std::move(inner)) {
+        : owner_(owner), owned_(std::move(inner)), inner_(owned_.get()) {
+      ++owner_.open_files_;
+    }
+    // A file that another object owns (a save's temporary).
+    FaultyFile(FaultyFiles& owner, platform::File* inner) : owner_(owner), inner_(inner) {
       ++owner_.open_files_;
     }
     ~FaultyFile() override { --owner_.open_files_; }
@@ -120,12 +100,6 @@ class FaultyFiles final : public platform::FilesWrapper {
       }
       return inner_->Write(buffer, n);
     }
-    FileStatus Seek(uint64_t offset) override {
-      if (FileStatus s = owner_.Check(FileOp::kSeek); s != FileStatus::kOk) return s;
-      const FileStatus s = inner_->Seek(offset);
-      if (s == FileStatus::kOk) offset_ = offset;
-      return s;
-    }
     FileStatus Size(uint64_t* size) override {
       if (FileStatus s = owner_.Check(FileOp::kSize); s != FileStatus::kOk) return s;
       return inner_->Size(size);
@@ -133,10 +107,6 @@ class FaultyFiles final : public platform::FilesWrapper {
     FileStatus Sync() override {
       if (FileStatus s = owner_.Check(FileOp::kSync); s != FileStatus::kOk) return s;
       return inner_->Sync();
-    }
-    FileStatus MatchMetadata(const std::string& path) override {
-      if (FileStatus s = owner_.Check(FileOp::kMatchMetadata); s != FileStatus::kOk) return s;
-      return inner_->MatchMetadata(path);
     }
     FileStatus Close() override {
       // The file is closed even when the close reports a failure.
@@ -147,8 +117,53 @@ class FaultyFiles final : public platform::FilesWrapper {
 
    private:
     FaultyFiles& owner_;
-    std::unique_ptr<platform::File> inner_;
+    std::unique_ptr<platform::File> owned_;
+    platform::File* inner_;
     uint64_t offset_ = 0;
+  };
+
+  class FaultySaveTarget final : public platform::SaveTargetWrapper {
+   public:
+    FaultySaveTarget(FaultyFiles& owner, std::unique_ptr<platform::SaveTarget> inner)
+        : SaveTargetWrapper(std::move(inner)), owner_(owner), inner_(target()) {}
+    // The temporary's wrapper goes before the temporary itself.
+    ~FaultySaveTarget() override { temp_.reset(); }
+
+    bool writable() const override { return inner_->writable() && !owner_.read_only_; }
+
+    FileStatus OpenInPlace(std::unique_ptr<platform::File>* file) override {
+      if (FileStatus s = owner_.Check(FileOp::kOpenInPlace); s != FileStatus::kOk) return s;
+      return owner_.Wrap(inner_->OpenInPlace(file), file);
+    }
+    FileStatus CreateTemporary(platform::File** file) override {
+      if (FileStatus s = owner_.Check(FileOp::kCreateTemporary); s != FileStatus::kOk) return s;
+      const FileStatus s = inner_->CreateTemporary(file);
+      if (s != FileStatus::kOk) return s;
+      temp_ = std::make_unique<FaultyFile>(owner_, *file);
+      *file = temp_.get();
+      return s;
+    }
+    FileStatus MatchMetadata() override {
+      if (FileStatus s = owner_.Check(FileOp::kMatchMetadata); s != FileStatus::kOk) return s;
+      return inner_->MatchMetadata();
+    }
+    // Closing the temporary, which may report a late write error, is the
+    // commit's first step.
+    FileStatus Commit() override {
+      if (FileStatus s = owner_.Check(FileOp::kClose); s != FileStatus::kOk) return s;
+      if (FileStatus s = owner_.Check(FileOp::kCommit); s != FileStatus::kOk) return s;
+      temp_.reset();
+      return inner_->Commit();
+    }
+    void Discard() override {
+      temp_.reset();
+      inner_->Discard();
+    }
+
+   private:
+    FaultyFiles& owner_;
+    platform::SaveTarget* inner_;
+    std::unique_ptr<FaultyFile> temp_;
   };
 
   FileStatus Check(FileOp op) {

@@ -183,14 +183,6 @@ class MemoryFile final : public File {
     });
   }
 
-  FileStatus Seek(uint64_t offset) override {
-    return disk_.Locked([&] {
-      if (node_ == nullptr) return FileStatus::kError;
-      position_ = offset;
-      return FileStatus::kOk;
-    });
-  }
-
   FileStatus Size(uint64_t* size) override {
     return disk_.Locked([&] {
       if (node_ == nullptr || node_->kind != Kind::kFile) return FileStatus::kError;
@@ -203,22 +195,6 @@ class MemoryFile final : public File {
     return disk_.Locked([&] { return node_ == nullptr ? FileStatus::kError : FileStatus::kOk; });
   }
 
-  // The permission bits are all there is to give.
-  FileStatus MatchMetadata(const std::string& path) override {
-    return disk_.Locked([&] {
-      if (node_ == nullptr) return FileStatus::kError;
-      std::string key;
-      FileStatus s = KeyOf(path, &key);
-      if (s == FileStatus::kOk) s = disk_.Follow(&key);
-      if (s == FileStatus::kNotFound) {
-        node_->permissions = 0666 & ~disk_.mask;
-        return FileStatus::kOk;
-      }
-      if (s == FileStatus::kOk) node_->permissions = disk_.Find(key)->permissions;
-      return s;
-    });
-  }
-
   FileStatus Close() override {
     return disk_.Locked([&] {
       if (node_ == nullptr) return FileStatus::kError;
@@ -226,6 +202,9 @@ class MemoryFile final : public File {
       return FileStatus::kOk;
     });
   }
+
+  // The file's node; null once closed.
+  Disk::Node* node() const { return node_.get(); }
 
  private:
   Disk& disk_;
@@ -246,6 +225,128 @@ FileStatus MakeOpen(Disk& disk, const std::string& key, uint32_t permissions,
   return FileStatus::kOk;
 }
 
+// The key that `path` leads to: links as its last component are followed
+// (one elsewhere leads nowhere, as KeyOf keeps it); `*through_link` says
+// whether one was.
+FileStatus Resolve(const Disk& disk, const std::string& path, std::string* key,
+                   bool* through_link) {
+  std::string current = path;
+  *through_link = false;
+  for (int hop = 0;; ++hop) {
+    if (FileStatus s = KeyOf(current, key); s != FileStatus::kOk) return s;
+    const Disk::Node* node = disk.Find(*key);
+    if (node == nullptr || node->kind != Kind::kLink) break;
+    if (hop == kMaxHops) return FileStatus::kError;
+    if (node->target.empty()) return FileStatus::kNotFound;
+    *through_link = true;
+    current = node->target[0] == '/' ? node->target : ParentOf(*key) + "/" + node->target;
+  }
+  if (*key == "/") return FileStatus::kNotAFile;
+  const Disk::Node* dir = disk.Find(ParentOf(*key));
+  if (dir == nullptr || dir->kind != Kind::kDirectory) return FileStatus::kNotFound;
+  return FileStatus::kOk;
+}
+
+// A save's target in memory. Directories can be neither renamed nor
+// removed, so the key of the final name is as good as a held directory.
+class MemorySaveTarget final : public SaveTarget {
+ public:
+  MemorySaveTarget(Disk& disk, std::string key, TargetKind kind, bool writable, bool through_link)
+      : disk_(disk),
+        key_(std::move(key)),
+        kind_(kind),
+        writable_(writable),
+        through_link_(through_link) {}
+  ~MemorySaveTarget() override { Discard(); }
+
+  TargetKind kind() const override { return kind_; }
+  bool writable() const override { return writable_; }
+  bool through_link() const override { return through_link_; }
+
+  FileStatus OpenInPlace(std::unique_ptr<File>* file) override {
+    return disk_.Locked([&] {
+      if (auto it = disk_.nodes.find(key_); it != disk_.nodes.end()) {
+        const std::shared_ptr<Disk::Node> node = it->second;
+        if (node->kind == Kind::kLink) return FileStatus::kNotPermitted;
+        if (node->kind == Kind::kDirectory) return FileStatus::kNotAFile;
+        if ((node->permissions & 0200) == 0) return FileStatus::kDenied;
+        *file = std::make_unique<MemoryFile>(disk_, node, true);
+        if (node->kind == Kind::kFile) {
+          disk_.stored -= node->bytes.size();
+          node->bytes.clear();
+        }
+        return FileStatus::kOk;
+      }
+      return MakeOpen(disk_, key_, 0666 & ~disk_.mask, file);
+    });
+  }
+
+  FileStatus CreateTemporary(File** file) override {
+    return disk_.Locked([&] {
+      if (temp_ != nullptr) return FileStatus::kError;
+      std::string base = key_.substr(key_.rfind('/') + 1);
+      if (base.size() > 200) base = "dzv";
+      const std::string dir = ParentOf(key_);
+      std::string key;
+      do {
+        key = (dir == "/" ? "" : dir) + "/." + base + "." + std::to_string(++disk_.temporaries);
+      } while (disk_.Find(key) != nullptr);
+      std::unique_ptr<File> made;
+      if (FileStatus s = MakeOpen(disk_, key, 0600, &made); s != FileStatus::kOk) return s;
+      temp_.reset(static_cast<MemoryFile*>(made.release()));
+      temp_key_.swap(key);
+      *file = temp_.get();
+      return FileStatus::kOk;
+    });
+  }
+
+  // The permission bits are all there is to give.
+  FileStatus MatchMetadata() override {
+    return disk_.Locked([&] {
+      if (temp_ == nullptr || temp_->node() == nullptr) return FileStatus::kError;
+      const Disk::Node* old = disk_.Find(key_);
+      temp_->node()->permissions = old != nullptr ? old->permissions : 0666 & ~disk_.mask;
+      return FileStatus::kOk;
+    });
+  }
+
+  FileStatus Commit() override {
+    return disk_.Locked([&] {
+      if (temp_ == nullptr) return FileStatus::kError;
+      const FileStatus closed = temp_->Close();
+      temp_.reset();
+      if (closed != FileStatus::kOk) return closed;
+      auto it = disk_.nodes.find(temp_key_);
+      if (it == disk_.nodes.end()) return FileStatus::kNotFound;
+      if (FileStatus s = disk_.DirectoryFor(key_, true); s != FileStatus::kOk) return s;
+      const Disk::Node* replaced = disk_.Find(key_);
+      if (replaced != nullptr && replaced->kind == Kind::kDirectory) return FileStatus::kNotAFile;
+      // The new name is made (which may run out of memory) before the old
+      // one goes; the file it replaces goes with the assignment.
+      disk_.nodes.insert_or_assign(key_, it->second);
+      disk_.nodes.erase(temp_key_);
+      temp_key_.clear();
+      return FileStatus::kOk;
+    });
+  }
+
+  void Discard() override {
+    std::lock_guard<std::recursive_mutex> lock(disk_.mutex);
+    temp_.reset();
+    if (!temp_key_.empty()) disk_.nodes.erase(temp_key_);
+    temp_key_.clear();
+  }
+
+ private:
+  Disk& disk_;
+  const std::string key_;
+  const TargetKind kind_;
+  const bool writable_;
+  const bool through_link_;
+  std::unique_ptr<MemoryFile> temp_;
+  std::string temp_key_;  // empty once renamed or removed
+};
+
 }  // namespace
 
 InMemoryFiles::InMemoryFiles(uint64_t byte_limit, uint32_t mask)
@@ -263,105 +364,28 @@ FileStatus InMemoryFiles::OpenForReading(const std::string& path, std::unique_pt
     if (s == FileStatus::kOk) s = disk_->Follow(&key);
     if (s != FileStatus::kOk) return s;
     const std::shared_ptr<Disk::Node>& node = disk_->nodes.at(key);
+    if (node->kind != Kind::kFile) return FileStatus::kNotAFile;
     if ((node->permissions & 0400) == 0) return FileStatus::kDenied;
     *file = std::make_unique<MemoryFile>(*disk_, node, false);
     return FileStatus::kOk;
   });
 }
 
-FileStatus InMemoryFiles::CreateForWriting(const std::string& path, std::unique_ptr<File>* file) {
+FileStatus InMemoryFiles::OpenForSave(const std::string& path,
+                                      std::unique_ptr<SaveTarget>* target) {
   return disk_->Locked([&] {
     std::string key;
-    if (FileStatus s = KeyOf(path, &key); s != FileStatus::kOk) return s;
-    std::shared_ptr<Disk::Node> node;
-    if (auto it = disk_->nodes.find(key); it != disk_->nodes.end()) {
-      node = it->second;
-      if (node->kind == Kind::kLink) return FileStatus::kNotPermitted;
-      if (node->kind == Kind::kDirectory) return FileStatus::kError;
-      if ((node->permissions & 0200) == 0) return FileStatus::kDenied;
-      *file = std::make_unique<MemoryFile>(*disk_, node, true);
-      if (node->kind == Kind::kFile) {
-        disk_->stored -= node->bytes.size();
-        node->bytes.clear();
-      }
-      return FileStatus::kOk;
+    bool through_link = false;
+    if (FileStatus s = Resolve(*disk_, path, &key, &through_link); s != FileStatus::kOk) return s;
+    TargetKind kind = TargetKind::kNone;
+    bool writable = false;
+    if (const Disk::Node* node = disk_->Find(key)) {
+      if (node->kind == Kind::kDirectory) return FileStatus::kNotAFile;
+      kind = node->kind == Kind::kFile ? TargetKind::kRegular : TargetKind::kDevice;
+      writable = (node->permissions & 0200) != 0;
     }
-    return MakeOpen(*disk_, key, 0666 & ~disk_->mask, file);
-  });
-}
-
-FileStatus InMemoryFiles::CreateTemporaryBeside(const std::string& beside, std::string* path,
-                                                std::unique_ptr<File>* file) {
-  return disk_->Locked([&] {
-    const size_t slash = beside.rfind('/');
-    const std::string dir = slash == std::string::npos ? "" : beside.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? beside : beside.substr(slash + 1);
-    if (base.empty() || base.size() > 200) base = "dzv";
-    std::string name, key;
-    FileStatus s;
-    do {
-      name = dir + "." + base + "." + std::to_string(++disk_->temporaries);
-      if (s = KeyOf(name, &key); s != FileStatus::kOk) return s;
-    } while (disk_->Find(key) != nullptr);
-    if (s = MakeOpen(*disk_, key, 0600, file); s != FileStatus::kOk) return s;
-    path->swap(name);
-    return FileStatus::kOk;
-  });
-}
-
-FileStatus InMemoryFiles::Stat(const std::string& path, FileInfo* info) {
-  return disk_->Locked([&] {
-    std::string key;
-    FileStatus s = KeyOf(path, &key);
-    if (s == FileStatus::kOk) s = disk_->Follow(&key);
-    if (s != FileStatus::kOk) return s;
-    const Disk::Node& node = *disk_->Find(key);
-    info->regular = node.kind == Kind::kFile;
-    info->permissions = node.permissions;
-    info->writable = (node.permissions & 0200) != 0;
-    return FileStatus::kOk;
-  });
-}
-
-FileStatus InMemoryFiles::ResolveLink(const std::string& path, std::string* resolved) {
-  return disk_->Locked([&] {
-    std::string current = path, key;
-    for (int hop = 0;; ++hop) {
-      if (FileStatus s = KeyOf(current, &key); s != FileStatus::kOk) return s;
-      const Disk::Node* node = disk_->Find(key);
-      if (node == nullptr || node->kind != Kind::kLink) break;
-      if (hop == kMaxHops) return FileStatus::kError;
-      if (node->target.empty()) return FileStatus::kNotFound;
-      if (node->target[0] == '/') {
-        current = node->target;
-      } else {
-        const size_t slash = current.rfind('/');
-        current = (slash == std::string::npos ? std::string() : current.substr(0, slash + 1)) +
-                  node->target;
-      }
-    }
-    resolved->swap(current);
-    return FileStatus::kOk;
-  });
-}
-
-FileStatus InMemoryFiles::Rename(const std::string& from, const std::string& to) {
-  return disk_->Locked([&] {
-    std::string from_key, to_key;
-    if (FileStatus s = KeyOf(from, &from_key); s != FileStatus::kOk) return s;
-    if (FileStatus s = KeyOf(to, &to_key); s != FileStatus::kOk) return s;
-    auto it = disk_->nodes.find(from_key);
-    if (it == disk_->nodes.end()) return FileStatus::kNotFound;
-    if (FileStatus s = disk_->DirectoryFor(from_key, true); s != FileStatus::kOk) return s;
-    if (FileStatus s = disk_->DirectoryFor(to_key, true); s != FileStatus::kOk) return s;
-    if (it->second->kind == Kind::kDirectory) return FileStatus::kUnsupported;
-    const Disk::Node* replaced = disk_->Find(to_key);
-    if (replaced != nullptr && replaced->kind == Kind::kDirectory) return FileStatus::kError;
-    if (from_key == to_key) return FileStatus::kOk;
-    // The new name is made (which may run out of memory) before the old
-    // one goes; the file it replaces goes with the assignment.
-    disk_->nodes.insert_or_assign(to_key, it->second);
-    disk_->nodes.erase(it);
+    *target =
+        std::make_unique<MemorySaveTarget>(*disk_, std::move(key), kind, writable, through_link);
     return FileStatus::kOk;
   });
 }
@@ -412,6 +436,14 @@ FileStatus InMemoryFiles::SetPermissions(const std::string& path, uint32_t permi
     node->permissions = permissions & 07777;
     return FileStatus::kOk;
   });
+}
+
+uint32_t InMemoryFiles::PermissionsOf(const std::string& path) const {
+  std::lock_guard<std::recursive_mutex> lock(disk_->mutex);
+  std::string key;
+  if (KeyOf(path, &key) != FileStatus::kOk) return 0;
+  const Disk::Node* node = disk_->Find(key);
+  return node == nullptr ? 0 : node->permissions;
 }
 
 std::set<std::string> InMemoryFiles::Names(const std::string& dir) const {

@@ -10,10 +10,11 @@
 // (kUnsupported) nor removed (kError).
 //
 // Symbolic links (MakeLink) are followed only as the last component of a
-// path, as Stat and OpenForReading do and ResolveLink spells out; one
-// anywhere else leads nowhere (kNotFound). One user owns every file, so no
-// call is refused for want of ownership (kNotPermitted only for a link that
-// CreateForWriting will not follow). Permission bits do count: a file needs
+// path, as OpenForReading and OpenForSave do; one anywhere else leads
+// nowhere (kNotFound). One user owns every file, so no call is refused for
+// want of ownership (kNotPermitted only for a link that a save finds where
+// it is to write in place). Directories cannot be renamed or removed, so a
+// save's target holds its directory by name. Permission bits do count: a file needs
 // 0400 to be read and 0200 to be written, a directory 0200 to have names
 // made, renamed or removed in it (kDenied); new files get 0666 less `mask`,
 // new directories 0777 less it.
@@ -23,7 +24,7 @@
 // bytes that do, as a full disk would, and gives kNoSpace.
 //
 // A device (MakeDevice) is a non-regular file that keeps what is written to
-// it: opening it for writing does not truncate it, and it has no size.
+// it: writing it in place does not truncate it; it cannot be read.
 //
 // Thread-safety: calls, those of open files among them, are serialised by a
 // mutex of the instance. REQUIRES: the instance outlives its open files.
@@ -51,23 +52,23 @@ class InMemoryFiles final : public Files {
   InMemoryFiles& operator=(const InMemoryFiles&) = delete;
 
   FileStatus OpenForReading(const std::string& path, std::unique_ptr<File>* file) override;
-  FileStatus CreateForWriting(const std::string& path, std::unique_ptr<File>* file) override;
-  FileStatus CreateTemporaryBeside(const std::string& beside, std::string* path,
-                                   std::unique_ptr<File>* file) override;
-  FileStatus Stat(const std::string& path, FileInfo* info) override;
-  FileStatus ResolveLink(const std::string& path, std::string* resolved) override;
-  FileStatus Rename(const std::string& from, const std::string& to) override;
-  FileStatus Remove(const std::string& path) override;
+  FileStatus OpenForSave(const std::string& path, std::unique_ptr<SaveTarget>* target) override;
 
   // What a test sets up. Each makes a new name (an existing one gives
   // kError) in an existing, writable directory.
   FileStatus MakeDirectory(const std::string& path);
   FileStatus MakeLink(const std::string& path, const std::string& target);
   FileStatus MakeDevice(const std::string& path);
+  // Removes the name `path`, which is not followed if it is a link; not a
+  // directory (kError).
+  FileStatus Remove(const std::string& path);
   // Sets the permission bits of the file or directory at `path`, which is
   // not followed if it is a link.
   FileStatus SetPermissions(const std::string& path, uint32_t permissions);
 
+  // The permission bits of the file or directory at `path` (not followed);
+  // 0 where there is none.
+  uint32_t PermissionsOf(const std::string& path) const;
   // The names in the directory `dir`; empty if there is none.
   std::set<std::string> Names(const std::string& dir) const;
   // The bytes stored now, as the limit counts them.

@@ -1,179 +1,35 @@
-// POSIX backend of the file service.
+// POSIX backend of the file service. Every path is walked once (path_walk.h)
+// to a held directory and a final name; what follows is done through that
+// directory's descriptor, and every file opened is checked with fstat of its
+// own descriptor before it is used. Files are opened O_NONBLOCK, so that a
+// pipe with no other end is refused at once instead of waited on.
 #include "platform/files.h"
 
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <climits>
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
-#include <vector>
+
+#include "platform/linux/file_metadata.h"
+#include "platform/linux/path_walk.h"
+#include "platform/unique_suffix.h"
 
 namespace dzv::platform {
 namespace {
 
-// The one place where an errno becomes a status.
-FileStatus StatusOf(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return FileStatus::kNotFound;
-    case EACCES:
-    case EROFS:
-      return FileStatus::kDenied;
-    case EPERM:
-      return FileStatus::kNotPermitted;
-    case ENOTSUP:
-#if EOPNOTSUPP != ENOTSUP
-    case EOPNOTSUPP:
-#endif
-      return FileStatus::kUnsupported;
-    case ENAMETOOLONG:
-      return FileStatus::kNameTooLong;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-      return FileStatus::kNoSpace;
-    default:
-      return FileStatus::kError;
-  }
-}
-
 // Each system call moves at most this much, well inside every kernel's limit.
 constexpr size_t kMaxTransfer = size_t{1} << 30;
 
-// Syncs the directory that holds `path`, so that a rename into it survives
-// a crash of the machine as the file's own sync made its bytes survive. Only
-// a best effort: the rename has happened either way, and some file systems
-// refuse to sync a directory.
-void SyncDirectoryOf(const std::string& path) noexcept {
-  // Nothing is allocated here: the name is cut in a buffer of the stack.
-  char directory[PATH_MAX];
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    std::memcpy(directory, ".", 2);
-  } else {
-    const size_t length = slash == 0 ? 1 : slash;
-    if (length >= sizeof directory) return;
-    std::memcpy(directory, path.data(), length);
-    directory[length] = '\0';
-  }
-  const int fd = ::open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  (void)::fsync(fd);
-  ::close(fd);
-}
-
-// The directory part of `path`: "." for a bare name, "/" for a name in the
-// root.
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Whether a file owned by `owner` in the directory `dir` may have been put
-// there by another user to catch this process out: the directory is sticky
-// and anyone may write to it, and the file belongs neither to this
-// process's user nor to the directory's owner. This is the rule of the
-// kernel's fs.protected_symlinks (for links) and fs.protected_regular (for
-// files opened to be created).
-bool PlantedByAnother(const struct stat& dir, uid_t owner) {
-  return (dir.st_mode & S_ISVTX) != 0 && (dir.st_mode & S_IWOTH) != 0 && owner != ::geteuid() &&
-         owner != dir.st_uid;
-}
-
-// The process's file mode creation mask, read without changing it where
-// the kernel tells it (Linux 4.7 and later); otherwise set and restored,
-// which another thread creating a file at that instant could notice.
-mode_t ProcessUmask() {
-  if (FILE* status = std::fopen("/proc/self/status", "re")) {
-    char line[256];
-    unsigned mask = 0;
-    bool found = false;
-    while (!found && std::fgets(line, sizeof line, status) != nullptr) {
-      found = std::sscanf(line, "Umask: %o", &mask) == 1;
-    }
-    std::fclose(status);
-    if (found) return static_cast<mode_t>(mask & 0777);
-  }
-  const mode_t mask = ::umask(077);
-  ::umask(mask);
-  return mask;
-}
-
-// The names of the extended attributes of the file at `path` (fd < 0) or
-// of the open file `fd`.
-FileStatus ListAttributes(const char* path, int fd, std::vector<std::string>* names) {
-  std::vector<char> buffer;
-  for (;;) {
-    const ssize_t size = fd >= 0 ? ::flistxattr(fd, nullptr, 0) : ::listxattr(path, nullptr, 0);
-    if (size < 0) {
-      if (errno == ENOTSUP || errno == EOPNOTSUPP) return FileStatus::kOk;  // none
-      return StatusOf(errno);
-    }
-    buffer.resize(static_cast<size_t>(size) + 1);
-    const ssize_t got = fd >= 0 ? ::flistxattr(fd, buffer.data(), buffer.size())
-                                : ::listxattr(path, buffer.data(), buffer.size());
-    if (got < 0 && errno == ERANGE) continue;  // more names meanwhile
-    if (got < 0) return StatusOf(errno);
-    for (size_t at = 0; at < static_cast<size_t>(got);) {
-      const size_t length = ::strnlen(buffer.data() + at, static_cast<size_t>(got) - at);
-      if (length != 0) names->emplace_back(buffer.data() + at, length);
-      at += length + 1;
-    }
-    return FileStatus::kOk;
-  }
-}
-
-// The value of the extended attribute `name`, of the file at `path` (fd < 0)
-// or of the open file `fd`.
-FileStatus ReadAttribute(const char* path, int fd, const std::string& name, std::string* value) {
-  for (;;) {
-    const ssize_t size = fd >= 0 ? ::fgetxattr(fd, name.c_str(), nullptr, 0)
-                                 : ::getxattr(path, name.c_str(), nullptr, 0);
-    if (size < 0) return errno == ENODATA ? FileStatus::kNotFound : StatusOf(errno);
-    value->resize(static_cast<size_t>(size) + 1);
-    const ssize_t got = fd >= 0 ? ::fgetxattr(fd, name.c_str(), value->data(), value->size())
-                                : ::getxattr(path, name.c_str(), value->data(), value->size());
-    if (got < 0 && errno == ERANGE) continue;
-    if (got < 0) return StatusOf(errno);
-    value->resize(static_cast<size_t>(got));
-    return FileStatus::kOk;
-  }
-}
-
-// The permission bits that a file created with mode 0666 in `dir` gets: the
-// process's mask applies, unless the directory has a default access
-// control list, which then gives the owner's, the mask's (or the group's)
-// and the others' permissions, each at most read and write.
-mode_t NewFilePermissions(const std::string& dir) {
-  std::string acl;
-  if (ReadAttribute(dir.c_str(), -1, "system.posix_acl_default", &acl) != FileStatus::kOk ||
-      acl.size() < 4) {
-    return 0666 & ~ProcessUmask();
-  }
-  // A version word, then entries of a tag, the permissions and an id.
-  unsigned owner = 0, group = 0, mask = 0, other = 0;
-  bool has_mask = false;
-  for (size_t at = 4; at + 8 <= acl.size(); at += 8) {
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(acl[at + i]); };
-    const unsigned tag = byte(0) | byte(1) << 8;
-    const unsigned permissions = (byte(2) | byte(3) << 8) & 7;
-    if (tag == 0x01) owner = permissions;
-    if (tag == 0x04) group = permissions;
-    if (tag == 0x10) mask = permissions, has_mask = true;
-    if (tag == 0x20) other = permissions;
-  }
-  return static_cast<mode_t>((owner & 6) << 6 | ((has_mask ? mask : group) & 6) << 3 | (other & 6));
+int OpenAt(int dir, const char* name, int flags, mode_t mode = 0) {
+  int fd;
+  do {
+    fd = ::openat(dir, name, flags | O_CLOEXEC, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
 }
 
 class PosixFile final : public File {
@@ -182,6 +38,7 @@ class PosixFile final : public File {
   ~PosixFile() override {
     if (fd_ >= 0) ::close(fd_);
   }
+  int fd() const { return fd_; }
 
   FileStatus Read(void* buffer, size_t n, size_t* got) override {
     *got = 0;
@@ -214,12 +71,6 @@ class PosixFile final : public File {
     return FileStatus::kOk;
   }
 
-  FileStatus Seek(uint64_t offset) override {
-    if (offset > static_cast<uint64_t>(INT64_MAX)) return FileStatus::kError;
-    return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0 ? StatusOf(errno)
-                                                                  : FileStatus::kOk;
-  }
-
   FileStatus Size(uint64_t* size) override {
     struct stat st;
     if (::fstat(fd_, &st) != 0) return StatusOf(errno);
@@ -227,7 +78,6 @@ class PosixFile final : public File {
       *size = static_cast<uint64_t>(st.st_size);
       return FileStatus::kOk;
     }
-    if (S_ISDIR(st.st_mode)) return StatusOf(EISDIR);
     // Devices: the offset of the end, found by seeking there and back.
     const off_t here = ::lseek(fd_, 0, SEEK_CUR);
     if (here < 0) return StatusOf(errno);
@@ -240,14 +90,6 @@ class PosixFile final : public File {
 
   FileStatus Sync() override { return ::fsync(fd_) != 0 ? StatusOf(errno) : FileStatus::kOk; }
 
-  FileStatus MatchMetadata(const std::string& path) override {
-    try {
-      return MatchMetadataOf(path);
-    } catch (const std::bad_alloc&) {
-      return FileStatus::kError;
-    }
-  }
-
   FileStatus Close() override {
     if (fd_ < 0) return FileStatus::kError;
     const int fd = fd_;
@@ -258,163 +100,86 @@ class PosixFile final : public File {
   }
 
  private:
-  FileStatus MatchMetadataOf(const std::string& path) {
-    struct stat old;
-    if (::stat(path.c_str(), &old) != 0) {
-      if (errno != ENOENT) return StatusOf(errno);
-      return ::fchmod(fd_, NewFilePermissions(DirectoryOf(path))) != 0 ? StatusOf(errno)
-                                                                       : FileStatus::kOk;
-    }
-    struct stat own;
-    if (::fstat(fd_, &own) != 0) return StatusOf(errno);
-    // Owner and group first: a change of owner clears the set-id bits, which
-    // the mode then restores. Only the administrator may give a file away.
-    if (own.st_uid != old.st_uid || own.st_gid != old.st_gid) {
-      const uid_t owner = own.st_uid != old.st_uid ? old.st_uid : static_cast<uid_t>(-1);
-      if (::fchown(fd_, owner, old.st_gid) != 0) return StatusOf(errno);
-    }
-    // Every extended attribute that the process can see on the old file,
-    // the access control list among them (which also sets the permission
-    // bits); those the new file got from elsewhere (a directory's default
-    // list) go, except the security modules' labels, which are the system's.
-    std::vector<std::string> wanted, present;
-    if (FileStatus s = ListAttributes(path.c_str(), -1, &wanted); s != FileStatus::kOk) return s;
-    if (FileStatus s = ListAttributes(nullptr, fd_, &present); s != FileStatus::kOk) return s;
-    for (const std::string& name : present) {
-      if (name.rfind("security.", 0) == 0) continue;
-      if (std::find(wanted.begin(), wanted.end(), name) != wanted.end()) continue;
-      if (::fremovexattr(fd_, name.c_str()) != 0 && errno != ENODATA) return StatusOf(errno);
-    }
-    std::string value, current;
-    for (const std::string& name : wanted) {
-      if (FileStatus s = ReadAttribute(path.c_str(), -1, name, &value); s != FileStatus::kOk) {
-        if (s == FileStatus::kNotFound) continue;  // removed meanwhile
-        return s;
-      }
-      if (ReadAttribute(nullptr, fd_, name, &current) == FileStatus::kOk && current == value) {
-        continue;  // already so (a label the system gave)
-      }
-      if (::fsetxattr(fd_, name.c_str(), value.data(), value.size(), 0) != 0) {
-        return StatusOf(errno);
-      }
-    }
-    if (::fchmod(fd_, old.st_mode & 07777) != 0) return StatusOf(errno);
-    // The kernel drops what it does not let this process set (a set-group-id
-    // bit for a group it is not in) without saying so.
-    if (::fstat(fd_, &own) != 0) return StatusOf(errno);
-    if (own.st_uid != old.st_uid || own.st_gid != old.st_gid ||
-        (own.st_mode & 07777) != (old.st_mode & 07777)) {
-      return FileStatus::kNotPermitted;
-    }
-    return FileStatus::kOk;
-  }
-
   int fd_;
 };
 
-FileStatus Adopt(int fd, std::unique_ptr<File>* file) {
-  if (fd < 0) return StatusOf(errno);
-  PosixFile* f = new (std::nothrow) PosixFile(fd);
-  if (f == nullptr) {
-    ::close(fd);
-    return FileStatus::kError;
-  }
+// Hands the open descriptor `fd` over as a File; closes it when that fails.
+FileStatus Adopt(UniqueFd fd, std::unique_ptr<File>* file) {
+  PosixFile* f = new (std::nothrow) PosixFile(fd.get());
+  if (f == nullptr) return FileStatus::kError;
+  fd.Release();
   file->reset(f);
   return FileStatus::kOk;
 }
 
-int OpenRetrying(const char* path, int flags, mode_t mode) {
-  int fd;
-  do {
-    fd = ::open(path, flags, mode);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
-}
+// What may be done to a file of this kind by a save: a pipe or a socket is
+// never written (a reader of another's could take the content, and with no
+// reader the write would wait), nor a directory or a block device.
+bool Savable(mode_t mode) { return S_ISREG(mode) || S_ISCHR(mode); }
 
-// Twelve letters and digits that differ from one call to the next, in this
-// process and between processes.
-std::string UniqueSuffix() {
-  static std::atomic<uint64_t> counter{0};
-  const auto now = std::chrono::system_clock::now().time_since_epoch();
-  uint64_t x =
-      (static_cast<uint64_t>(::getpid()) << 40) ^
-      static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()) ^
-      (counter.fetch_add(1, std::memory_order_relaxed) * 0x9E3779B97F4A7C15ULL);
-  x ^= x >> 31;
-  x *= 0xBF58476D1CE4E5B9ULL;
-  x ^= x >> 29;
-  static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::string out(12, 'x');
-  for (char& c : out) {
-    c = kDigits[x % 36];
-    x /= 36;
-    if (x == 0) x = counter.fetch_add(1, std::memory_order_relaxed) * 0x94D049BB133111EBULL + 1;
-  }
-  return out;
-}
-
-class PosixFiles final : public Files {
+class PosixSaveTarget final : public SaveTarget {
  public:
-  FileStatus OpenForReading(const std::string& path, std::unique_ptr<File>* file) override {
-    return Adopt(OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC, 0), file);
-  }
+  PosixSaveTarget(WalkedPath walked, UniqueFd file, bool writable)
+      : walked_(std::move(walked)), file_(std::move(file)), writable_(writable) {}
+  ~PosixSaveTarget() override { Discard(); }
 
-  FileStatus CreateForWriting(const std::string& path, std::unique_ptr<File>* file) override {
-    // An existing file is opened without O_CREAT, which the kernel's
-    // fs.protected_regular would refuse for another user's file in a sticky
-    // directory: this backend applies the rule itself, with the owner of
-    // the file opened.
+  TargetKind kind() const override {
+    if (!walked_.exists) return TargetKind::kNone;
+    return S_ISREG(walked_.stat.st_mode) ? TargetKind::kRegular : TargetKind::kDevice;
+  }
+  bool writable() const override { return writable_; }
+  bool through_link() const override { return walked_.through_link; }
+
+  FileStatus OpenInPlace(std::unique_ptr<File>* file) override {
+    const int dir = walked_.dir.get();
+    const char* name = walked_.name.c_str();
     for (int attempt = 0; attempt < 100; ++attempt) {
-      int fd = OpenRetrying(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0);
-      if (fd < 0 && errno == ENOENT) {
-        fd = OpenRetrying(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno == EEXIST) continue;  // made meanwhile
-        return Adopt(fd, file);
+      UniqueFd fd(OpenAt(dir, name, O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK));
+      if (fd.get() < 0 && errno == ENOENT) {
+        fd = UniqueFd(OpenAt(dir, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666));
+        if (fd.get() < 0 && errno == EEXIST) continue;  // made meanwhile
+        if (fd.get() < 0) return StatusOf(errno);
+        return Adopt(std::move(fd), file);
       }
-      if (fd < 0) return StatusOf(errno == ELOOP ? EPERM : errno);
-      struct stat st, dir;
-      if (::fstat(fd, &st) != 0 || ::stat(DirectoryOf(path).c_str(), &dir) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return StatusOf(error);
-      }
-      if (S_ISREG(st.st_mode) && PlantedByAnother(dir, st.st_uid)) {
-        ::close(fd);
-        return FileStatus::kNotPermitted;
-      }
+      // A link now where there was a file: not followed.
+      if (fd.get() < 0) return StatusOf(errno == ELOOP ? EPERM : errno);
+      struct stat st, now;
+      if (::fstat(fd.get(), &st) != 0 || ::fstat(dir, &now) != 0) return StatusOf(errno);
+      if (!Savable(st.st_mode)) return FileStatus::kNotAFile;
+      if (PlantedByAnother(now, st.st_uid)) return FileStatus::kNotPermitted;
       // Truncated only now that it is known to be the file to write.
-      if (S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return StatusOf(error);
-      }
-      return Adopt(fd, file);
+      if (S_ISREG(st.st_mode) && ::ftruncate(fd.get(), 0) != 0) return StatusOf(errno);
+      const int flags = ::fcntl(fd.get(), F_GETFL);
+      if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return StatusOf(errno);
+      return Adopt(std::move(fd), file);
     }
     return FileStatus::kError;
   }
 
-  FileStatus CreateTemporaryBeside(const std::string& beside, std::string* path,
-                                   std::unique_ptr<File>* file) override {
+  FileStatus CreateTemporary(File** file) override {
+    if (temp_ != nullptr) return FileStatus::kError;
     try {
-      const size_t slash = beside.rfind('/');
-      const std::string dir = slash == std::string::npos ? "" : beside.substr(0, slash + 1);
-      std::string base = slash == std::string::npos ? beside : beside.substr(slash + 1);
+      std::string base = walked_.name;
       // Keep the name within every file system's limit on one component.
-      if (base.empty() || base.size() > 200) base = "dzv";
+      if (base.size() > 200) base = "dzv";
       for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = dir + "." + base + "." + UniqueSuffix();
+        std::string name = "." + base + "." + UniqueSuffix();
         // Readable by the owner alone until MatchMetadata gives it the
         // final file's access.
-        const int fd =
-            OpenRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0 && errno == EEXIST) continue;
-        const FileStatus status = Adopt(fd, file);
-        if (status == FileStatus::kOk) {
-          path->swap(name);
-        } else if (fd >= 0) {
-          ::unlink(name.c_str());  // made, but it cannot be handed over
+        UniqueFd fd(OpenAt(walked_.dir.get(), name.c_str(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600));
+        if (fd.get() < 0 && errno == EEXIST) continue;
+        if (fd.get() < 0) return StatusOf(errno);
+        PosixFile* made = new (std::nothrow) PosixFile(fd.get());
+        if (made == nullptr) {
+          ::unlinkat(walked_.dir.get(), name.c_str(), 0);  // made, but not to be handed over
+          return FileStatus::kError;
         }
-        return status;
+        fd.Release();
+        temp_.reset(made);
+        temp_name_.swap(name);
+        *file = temp_.get();
+        return FileStatus::kOk;
       }
       return FileStatus::kError;
     } catch (const std::bad_alloc&) {
@@ -422,62 +187,88 @@ class PosixFiles final : public Files {
     }
   }
 
-  FileStatus Stat(const std::string& path, FileInfo* info) override {
+  FileStatus MatchMetadata() override {
+    if (temp_ == nullptr) return FileStatus::kError;
+    return GiveMetadata(temp_->fd(), file_.get(), walked_.dir.get());
+  }
+
+  FileStatus Commit() override {
+    if (temp_ == nullptr) return FileStatus::kError;
+    const FileStatus closed = temp_->Close();
+    temp_.reset();
+    if (closed != FileStatus::kOk) return closed;
+    const int dir = walked_.dir.get();
+    if (::renameat(dir, temp_name_.c_str(), dir, walked_.name.c_str()) != 0) {
+      return StatusOf(errno);
+    }
+    temp_name_.clear();
+    // The new name survives a crash of the machine as the file's own sync
+    // made its bytes survive. Only a best effort: the rename has happened
+    // either way, and some file systems refuse to sync a directory.
+    const int sync = OpenAt(dir, ".", O_RDONLY | O_DIRECTORY);
+    if (sync >= 0) {
+      (void)::fsync(sync);
+      ::close(sync);
+    }
+    return FileStatus::kOk;
+  }
+
+  void Discard() override {
+    temp_.reset();
+    if (!temp_name_.empty()) {
+      ::unlinkat(walked_.dir.get(), temp_name_.c_str(), 0);
+      temp_name_.clear();
+    }
+  }
+
+ private:
+  WalkedPath walked_;
+  UniqueFd file_;  // the existing file (O_PATH), or none
+  bool writable_;
+  std::unique_ptr<PosixFile> temp_;
+  std::string temp_name_;  // in walked_.dir; empty once renamed or removed
+};
+
+class PosixFiles final : public Files {
+ public:
+  FileStatus OpenForReading(const std::string& path, std::unique_ptr<File>* file) override {
+    WalkedPath walked;
+    if (FileStatus s = WalkPath(path, &walked); s != FileStatus::kOk) return s;
+    if (!walked.exists) return FileStatus::kNotFound;
+    if (!S_ISREG(walked.stat.st_mode)) return FileStatus::kNotAFile;
+    UniqueFd fd(OpenAt(walked.dir.get(), walked.name.c_str(),
+                       O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK));
+    if (fd.get() < 0) return StatusOf(errno == ELOOP ? EPERM : errno);
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return StatusOf(errno);
-    info->regular = S_ISREG(st.st_mode);
-    info->permissions = static_cast<uint32_t>(st.st_mode & 07777);
-    info->writable = ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
-    return FileStatus::kOk;
+    if (::fstat(fd.get(), &st) != 0) return StatusOf(errno);
+    if (!S_ISREG(st.st_mode)) return FileStatus::kNotAFile;  // swapped meanwhile
+    return Adopt(std::move(fd), file);
   }
 
-  FileStatus ResolveLink(const std::string& path, std::string* resolved) override {
-    try {
-      std::string current = path;
-      // As many hops as the kernel itself follows before giving up (ELOOP).
-      for (int hop = 0;; ++hop) {
-        struct stat st;
-        if (::lstat(current.c_str(), &st) != 0) {
-          if (errno != ENOENT) return StatusOf(errno);
-          break;  // the name leads nowhere: a new file will be made there
-        }
-        if (!S_ISLNK(st.st_mode)) break;
-        if (hop == 40) return FileStatus::kError;
-        struct stat dir;
-        if (::stat(DirectoryOf(current).c_str(), &dir) != 0) return StatusOf(errno);
-        if (PlantedByAnother(dir, st.st_uid)) return FileStatus::kNotPermitted;
-        std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
-        ssize_t n;
-        while ((n = ::readlink(current.c_str(), target.data(), target.size())) >= 0 &&
-               static_cast<size_t>(n) == target.size()) {
-          target.resize(target.size() * 2);  // the link grew meanwhile
-        }
-        if (n < 0) return StatusOf(errno);
-        target.resize(static_cast<size_t>(n));
-        if (target.empty()) return FileStatus::kNotFound;
-        if (target[0] == '/') {
-          current = std::move(target);
-        } else {
-          const size_t slash = current.rfind('/');
-          current =
-              (slash == std::string::npos ? std::string() : current.substr(0, slash + 1)) + target;
-        }
+  FileStatus OpenForSave(const std::string& path, std::unique_ptr<SaveTarget>* target) override {
+    WalkedPath walked;
+    if (FileStatus s = WalkPath(path, &walked); s != FileStatus::kOk) return s;
+    UniqueFd file;
+    bool writable = false;
+    if (walked.exists) {
+      if (!Savable(walked.stat.st_mode)) return FileStatus::kNotAFile;
+      // Whatever the kind, and for the administrator too: in a sticky
+      // directory open to all, another user's file is not this user's to
+      // write or to replace.
+      if (PlantedByAnother(walked.dir_stat, walked.stat.st_uid)) return FileStatus::kNotPermitted;
+      file = UniqueFd(OpenAt(walked.dir.get(), walked.name.c_str(), O_PATH | O_NOFOLLOW));
+      if (file.get() < 0) return StatusOf(errno);
+      struct stat st;
+      if (::fstat(file.get(), &st) != 0) return StatusOf(errno);
+      if (st.st_dev != walked.stat.st_dev || st.st_ino != walked.stat.st_ino) {
+        return FileStatus::kError;  // replaced meanwhile: let the caller try again
       }
-      resolved->swap(current);
-      return FileStatus::kOk;
-    } catch (const std::bad_alloc&) {
-      return FileStatus::kError;
+      writable = ::faccessat(walked.dir.get(), walked.name.c_str(), W_OK, AT_EACCESS) == 0;
     }
-  }
-
-  FileStatus Rename(const std::string& from, const std::string& to) override {
-    if (::rename(from.c_str(), to.c_str()) != 0) return StatusOf(errno);
-    SyncDirectoryOf(to);
+    auto* made = new (std::nothrow) PosixSaveTarget(std::move(walked), std::move(file), writable);
+    if (made == nullptr) return FileStatus::kError;
+    target->reset(made);
     return FileStatus::kOk;
-  }
-
-  FileStatus Remove(const std::string& path) override {
-    return ::unlink(path.c_str()) != 0 ? StatusOf(errno) : FileStatus::kOk;
   }
 };
 
