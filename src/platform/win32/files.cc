@@ -46,12 +46,13 @@
 // After windows.h:
 #include <aclapi.h>
 
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <string>
+
+#include "platform/unique_suffix.h"
 
 namespace dzv::platform {
 namespace {
@@ -285,25 +286,6 @@ Identity IdentityOf(const BY_HANDLE_FILE_INFORMATION& about) {
   return {about.dwVolumeSerialNumber, (uint64_t{about.nFileIndexHigh} << 32) | about.nFileIndexLow};
 }
 
-// Twelve letters and digits that differ from one call to the next, in this
-// process and between processes.
-std::string UniqueSuffix() {
-  static std::atomic<uint64_t> counter{0};
-  LARGE_INTEGER now;
-  ::QueryPerformanceCounter(&now);
-  uint64_t x = (static_cast<uint64_t>(::GetCurrentProcessId()) << 40) ^
-               static_cast<uint64_t>(now.QuadPart) ^
-               (counter.fetch_add(1, std::memory_order_relaxed) * 0x9E3779B97F4A7C15ULL);
-  static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::string out(12, 'x');
-  for (char& c : out) {
-    x ^= x >> 31;
-    x *= 0xBF58476D1CE4E5B9ULL;
-    c = kDigits[(x >> 33) % 36];
-  }
-  return out;
-}
-
 // Memory from LocalAlloc, freed when the object goes.
 template <class T>
 class LocalMemory {
@@ -422,33 +404,11 @@ class Win32SaveTarget final : public SaveTarget {
   }
 
   FileStatus CreateTemporary(File** file) override {
-    if (temporary_ != nullptr || temporary_closed_) return FileStatus::kError;
-    if (kind_ == TargetKind::kDevice) return FileStatus::kNotAFile;
-    OwnerOnlySecurity security;
-    if (!security.Make()) return LastStatus();
-    std::string base = name_;
-    // Well inside the 255 characters of a name on every file system.
-    if (base.size() > 200) base = "dzv";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      std::string path = Join(folder_path_, "." + base + "." + UniqueSuffix());
-      const HANDLE handle = OpenHandle(path, GENERIC_WRITE | READ_CONTROL | WRITE_DAC, 0,
-                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, security.attributes());
-      if (handle == INVALID_HANDLE_VALUE) {
-        if (::GetLastError() == ERROR_FILE_EXISTS) continue;
-        return LastStatus();
-      }
-      temporary_.reset(new (std::nothrow) Win32File(handle));
-      if (temporary_ == nullptr) {
-        ::CloseHandle(handle);
-        ::DeleteFileA(path.c_str());
-        return FileStatus::kError;
-      }
-      temporary_handle_ = handle;
-      temporary_path_.swap(path);
-      *file = temporary_.get();
-      return FileStatus::kOk;
+    try {
+      return MakeTemporary(file);
+    } catch (const std::bad_alloc&) {
+      return FileStatus::kError;
     }
-    return FileStatus::kError;
   }
 
   // The file's hidden, system, archive and not-indexed attributes, and its
@@ -542,6 +502,36 @@ class Win32SaveTarget final : public SaveTarget {
   ~Win32SaveTarget() override { Discard(); }
 
  private:
+  FileStatus MakeTemporary(File** file) {
+    if (temporary_ != nullptr || temporary_closed_) return FileStatus::kError;
+    if (kind_ == TargetKind::kDevice) return FileStatus::kNotAFile;
+    OwnerOnlySecurity security;
+    if (!security.Make()) return LastStatus();
+    std::string base = name_;
+    // Well inside the 255 characters of a name on every file system.
+    if (base.size() > 200) base = "dzv";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string path = Join(folder_path_, "." + base + "." + UniqueSuffix());
+      const HANDLE handle = OpenHandle(path, GENERIC_WRITE | READ_CONTROL | WRITE_DAC, 0,
+                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, security.attributes());
+      if (handle == INVALID_HANDLE_VALUE) {
+        if (::GetLastError() == ERROR_FILE_EXISTS) continue;
+        return LastStatus();
+      }
+      temporary_.reset(new (std::nothrow) Win32File(handle));
+      if (temporary_ == nullptr) {
+        ::CloseHandle(handle);
+        ::DeleteFileA(path.c_str());
+        return FileStatus::kError;
+      }
+      temporary_handle_ = handle;
+      temporary_path_.swap(path);
+      *file = temporary_.get();
+      return FileStatus::kOk;
+    }
+    return FileStatus::kError;
+  }
+
   FileStatus Committed() {
     temporary_closed_ = false;
     temporary_path_.clear();
