@@ -117,8 +117,13 @@ bool InChildProcess(std::initializer_list<const char*> environment) {
   return false;
 }
 
+// PATH by the folder's full path: the loader skips entries that depend on
+// the current folder or drive ("/work/...", which names the current drive's).
 bool WithLibrarySearchPath(const std::string& dir) {
-  const std::string setting = "PATH=" + dir;
+  char full[MAX_PATH];
+  const DWORD length = GetFullPathNameA(dir.c_str(), MAX_PATH, full, nullptr);
+  const std::string setting =
+      "PATH=" + (length > 0 && length < MAX_PATH ? std::string(full, length) : dir);
   return InChildProcess({setting.c_str()});
 }
 

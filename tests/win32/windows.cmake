@@ -40,6 +40,9 @@ set(_dzv_link_dir ${CMAKE_CURRENT_BINARY_DIR}/link-test)
 file(MAKE_DIRECTORY ${_dzv_link_dir})
 file(TOUCH ${_dzv_link_dir}/target.dat)
 file(CREATE_LINK target.dat ${_dzv_link_dir}/link.dat SYMBOLIC)
+# And one to a file that does not exist, which a save must leave a link.
+file(REMOVE ${_dzv_link_dir}/dangling.dat)
+file(CREATE_LINK missing.dat ${_dzv_link_dir}/dangling.dat SYMBOLIC)
 string(REPLACE "/" "\\" _dzv_link "Z:${_dzv_link_dir}/link.dat")
 set_property(TEST dzv_tests.shard0 dzv_tests.shard1 APPEND PROPERTY ENVIRONMENT
   "DZV_TEST_LINK=${_dzv_link}")

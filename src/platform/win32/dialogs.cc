@@ -13,9 +13,12 @@
 // The folder dialog is SHBrowseForFolderA; its item lists are the shell's
 // and are freed with the allocator of SHGetMalloc. The display name reaches
 // the caller's buffer only when a folder was chosen. The shell needs COM on
-// the calling thread: the dialog initialises it as a single-threaded
-// apartment for its own run when the thread has not, and leaves a thread
-// that has chosen the multithreaded apartment as it is.
+// the calling thread, for the dialog and for the item list it returns until
+// the list has been freed: COM is initialised as a single-threaded apartment
+// for the dialog's run and for the whole life of the shell's allocator
+// (COM counts the initialisations, so the last of the two to end
+// uninitialises it), and a thread that has chosen the multithreaded
+// apartment is left as it is.
 #include <windows.h>
 // After windows.h:
 #include <commdlg.h>
@@ -113,48 +116,8 @@ UINT_PTR CALLBACK OpenFileHook(HWND window, UINT message, WPARAM, LPARAM lparam)
   return 0;
 }
 
-// An item list of the shell's namespace.
-class ShellItemList final : public ItemList {
- public:
-  explicit ShellItemList(PIDLIST_ABSOLUTE list) : list_(list) {}
-  PIDLIST_ABSOLUTE list() const { return list_; }
-
- private:
-  PIDLIST_ABSOLUTE list_;
-};
-
-// The shell's allocator; Release gives it back and ends this object.
-class ShellMalloc final : public ShellAllocator {
- public:
-  explicit ShellMalloc(IMalloc* malloc) : malloc_(malloc) {}
-  void Free(ItemList* list) override {
-    auto* shell_list = dynamic_cast<ShellItemList*>(list);
-    if (shell_list == nullptr) return;
-    malloc_->Free(shell_list->list());
-    delete shell_list;
-  }
-  void Release() override {
-    malloc_->Release();
-    delete this;
-  }
-
- private:
-  IMalloc* malloc_;
-};
-
-// What the browse callback passes on to the caller's callback.
-struct BrowseCall {
-  BrowseCallback callback;
-  intptr_t data;
-};
-
-int CALLBACK BrowseHook(HWND dialog, UINT message, LPARAM parameter, LPARAM data) {
-  const auto* call = reinterpret_cast<const BrowseCall*>(data);
-  return call->callback(reinterpret_cast<WindowHandle>(dialog), message, parameter, call->data);
-}
-
-// COM for one dialog on this thread: initialised here unless the thread
-// has it already.
+// COM on this thread while the object lives: initialised here unless the
+// thread has it already.
 class ComForDialog {
  public:
   ComForDialog()
@@ -169,6 +132,53 @@ class ComForDialog {
  private:
   const bool initialised_;
 };
+
+// An item list of the shell's namespace.
+class ShellItemList final : public ItemList {
+ public:
+  explicit ShellItemList(PIDLIST_ABSOLUTE list) : list_(list) {}
+  PIDLIST_ABSOLUTE list() const { return list_; }
+
+ private:
+  PIDLIST_ABSOLUTE list_;
+};
+
+// The shell's allocator, with COM on the thread from before it is had until
+// after it is given back; Release gives it back and ends this object.
+class ShellMalloc final : public ShellAllocator {
+ public:
+  ShellMalloc() = default;
+  ~ShellMalloc() {
+    if (malloc_ != nullptr) malloc_->Release();
+  }
+  ShellMalloc(const ShellMalloc&) = delete;
+  ShellMalloc& operator=(const ShellMalloc&) = delete;
+
+  // False when the shell gives no allocator.
+  bool Get() { return SUCCEEDED(::SHGetMalloc(&malloc_)) && malloc_ != nullptr; }
+  void Free(ItemList* list) override {
+    auto* shell_list = dynamic_cast<ShellItemList*>(list);
+    if (shell_list == nullptr) return;
+    malloc_->Free(shell_list->list());
+    delete shell_list;
+  }
+  void Release() override { delete this; }
+
+ private:
+  ComForDialog com_;  // first in, last out
+  IMalloc* malloc_ = nullptr;
+};
+
+// What the browse callback passes on to the caller's callback.
+struct BrowseCall {
+  BrowseCallback callback;
+  intptr_t data;
+};
+
+int CALLBACK BrowseHook(HWND dialog, UINT message, LPARAM parameter, LPARAM data) {
+  const auto* call = reinterpret_cast<const BrowseCall*>(data);
+  return call->callback(reinterpret_cast<WindowHandle>(dialog), message, parameter, call->data);
+}
 
 class Win32Dialogs final : public Dialogs {
  public:
@@ -195,11 +205,10 @@ class Win32Dialogs final : public Dialogs {
 
   bool GetShellAllocator(ShellAllocator** allocator) override {
     if (allocator == nullptr) return false;
-    IMalloc* malloc = nullptr;
-    if (FAILED(::SHGetMalloc(&malloc)) || malloc == nullptr) return false;
-    auto* shell = new (std::nothrow) ShellMalloc(malloc);
-    if (shell == nullptr) {
-      malloc->Release();
+    auto* shell = new (std::nothrow) ShellMalloc();
+    if (shell == nullptr) return false;
+    if (!shell->Get()) {
+      delete shell;
       return false;
     }
     *allocator = shell;

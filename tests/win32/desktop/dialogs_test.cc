@@ -5,6 +5,7 @@
 // After windows.h:
 #include <dlgs.h>
 #include <gtest/gtest.h>
+#include <objbase.h>
 
 #include <cstring>
 #include <functional>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "duduzuvez210.h"
+#include "platform/dialogs.h"
 
 namespace {
 
@@ -200,6 +202,39 @@ TEST_F(Win32Dialogs, FolderStartsAtTheInitialFolderAndCancelKeepsTheBuffers) {
   // The shell's display name of the folder: its name (Wine gives the path).
   const std::string name = folder.path().substr(folder.path().rfind('\\'));
   EXPECT_TRUE(("\\" + std::string(display)).ends_with(name)) << display;
+}
+
+// Whether this thread has COM: a further initialisation says so (S_FALSE),
+// and is undone at once.
+bool ThreadHasCom() {
+  const HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  if (SUCCEEDED(result)) CoUninitialize();
+  return result == S_FALSE;
+}
+
+// The chosen folder's item list is the shell's: COM stays on a thread that
+// had none until the allocator that frees the list has been given back.
+TEST_F(Win32Dialogs, FolderKeepsComUntilTheAllocatorIsReleased) {
+  std::thread([] {
+    ASSERT_FALSE(ThreadHasCom());
+    dzv::platform::Dialogs& dialogs = dzv::platform::Dialogs::Default();
+    dzv::platform::ShellAllocator* allocator = nullptr;
+    ASSERT_TRUE(dialogs.GetShellAllocator(&allocator));
+    dzv::platform::BrowseSettings settings;
+    DialogDriver driver([](HWND dialog) { Press(dialog, IDOK); });
+    dzv::platform::ItemList* chosen = dialogs.BrowseForFolder(settings);
+    ASSERT_TRUE(driver.found());
+    ASSERT_NE(chosen, nullptr);
+    EXPECT_TRUE(ThreadHasCom()) << "the item list outlives COM";
+    // The folder first selected (the desktop's) is chosen.
+    char path[MAX_PATH] = "";
+    EXPECT_TRUE(dialogs.GetPathFromItemList(chosen, path));
+    EXPECT_NE(path[0], '\0');
+    allocator->Free(chosen);
+    EXPECT_TRUE(ThreadHasCom());
+    allocator->Release();
+    EXPECT_FALSE(ThreadHasCom()) << "COM was left initialised";
+  }).join();
 }
 
 }  // namespace
