@@ -17,7 +17,7 @@ using testing::Items;
 using testing::ItemsOf;
 
 TEST(StringMapWalks, ReadAheadFollowsTheEnumerationOrder) {
-  CMapStringToString m;
+  CMapStringToString m(platform::ProcessLeadBytes());
   m.SetBucketCount(4000, true);
   // Long chains (several keys a bucket), removals that put entries on the
   // free list, and reinsertions that take them again out of order.
@@ -37,7 +37,7 @@ TEST(StringMapWalks, ReadAheadFollowsTheEnumerationOrder) {
 }
 
 TEST(StringMapWalks, EmptyMapsVisitNothing) {
-  CMapStringToString m;
+  CMapStringToString m(platform::ProcessLeadBytes());
   int visits = 0;
   auto count = [&](std::string_view, std::string_view) { ++visits; };
   m.ForEachReadAhead(count);
