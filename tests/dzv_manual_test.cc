@@ -40,8 +40,9 @@ std::vector<std::string> Listed(const std::string& text, const std::string& head
   return names;
 }
 
-// The tags of the manual page's entries (the line after each .TP), with
-// the font macro, quotes and escapes of hyphens taken out.
+// The tags of the manual page's entries (the line after each .TP, and after
+// each .TQ that adds a tag to an entry), with the font macro, quotes and
+// escapes taken out.
 std::set<std::string> ManualTags() {
   std::ifstream in(std::string(DZV_SOURCE_DIR) + "/tools/dzv.1");
   std::set<std::string> tags;
@@ -55,7 +56,7 @@ std::set<std::string> ManualTags() {
       }
       tags.insert(tag);
     }
-    tag_next = line == ".TP";
+    tag_next = line == ".TP" || line == ".TQ";
   }
   return tags;
 }
