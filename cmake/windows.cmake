@@ -47,11 +47,8 @@ function(dzv_add_googletest_from_source)
   set(BUILD_SHARED_LIBS OFF)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  # Not the project's code: the project's warnings are not added to it.
   add_subdirectory(${DZV_GOOGLETEST_SOURCE_DIR} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  # Not the project's code: built without the project's warning flags.
-  foreach(_t gtest gtest_main gmock gmock_main)
-    set_property(TARGET ${_t} PROPERTY COMPILE_OPTIONS "")
-  endforeach()
 endfunction()
 
 # Wine runs the test programs: a wrapper with a prefix of the build's own

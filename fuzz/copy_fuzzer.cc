@@ -57,7 +57,7 @@ void Copy(uint32_t code_page, const fuzz::Items& source, fuzz::RefDict* destinat
     const std::string d = current != nullptr ? *current : std::string();
     const std::string merged = MergeList(code_page, v, d);
     // The library's merge, made to take its indexed path.
-    FUZZ_CHECK(dzv::dict::MergeList(dzv::text::ProcessLeadBytes(), v, d, 0) == merged);
+    FUZZ_CHECK(dzv::dict::MergeList(dzv::platform::ProcessLeadBytes(), v, d, 0) == merged);
     destination->Set(k, merged);
   }
 }

@@ -95,7 +95,7 @@ class CString {
 // conversions, as if the process had been loaded under that code page.
 inline void UseCodePage(uint32_t code_page) {
   using dzv::text::LeadByteTable;
-  if (dzv::text::ProcessLeadBytes().code_page() == code_page) return;
+  if (dzv::platform::ProcessLeadBytes().code_page() == code_page) return;
   // Describing a code page asks iconv, which is slow: each table is built
   // once.
   static std::unordered_map<uint32_t, LeadByteTable>* tables =
@@ -107,7 +107,7 @@ inline void UseCodePage(uint32_t code_page) {
                        LeadByteTable::ForCodePage(code_page, dzv::platform::CodePage::Current()))
              .first;
   }
-  dzv::text::SetProcessLeadBytesForTesting(it->second);
+  dzv::platform::SetProcessLeadBytesForTesting(it->second);
 }
 
 // The code page 932 lead bytes, written out here rather than taken from the

@@ -276,11 +276,12 @@ TEST(ArchiveReader, SmallBuffersReadTheSamePairs) {
   ASSERT_EQ(DictionarySave(d.h(), path.c_str()), 1);
   dir.Write(path, dir.Read(path) + "\xFF\xFE\xFF\x02" + U16('w') + U16('!'));
   for (size_t capacity : {16, 17, 23, 64, 255, 1000, 4096}) {
-    dict::CMapStringToString map;
+    dict::CMapStringToString map(platform::ProcessLeadBytes());
     map.SetBucketCount(4000, true);
     std::unique_ptr<platform::File> file;
     ASSERT_EQ(dir.files().OpenForReading(path, &file), platform::FileStatus::kOk);
-    dict::ArchiveReader reader(*file, platform::CodePage::Current(), capacity);
+    dict::ArchiveReader reader(*file, platform::CodePage::Current(),
+                               platform::ProcessLeadBytes().code_page(), capacity);
     ASSERT_TRUE(dict::ReadArchive(reader, map)) << capacity;
     Items back = ItemsOf(map);
     std::sort(back.begin(), back.end());

@@ -15,6 +15,8 @@
 namespace dzv::text {
 namespace {
 
+using platform::ProcessLeadBytes;
+using platform::SetProcessLeadBytesForTesting;
 using testing::Cp932;
 
 // The forward step that the search moves by: it stops at a lone lead byte

@@ -45,7 +45,7 @@ Instances MakeInMemory(const std::string&) {
 #ifdef __linux__
 // The session store, with the desktop's clipboard left out.
 Instances MakeLinux(const std::string& dir) {
-  return {NewLinuxClipboard(dir + "/store", false), NewLinuxClipboard(dir + "/store", false)};
+  return {NewLinuxClipboard(dir + "/store"), NewLinuxClipboard(dir + "/store")};
 }
 #endif
 

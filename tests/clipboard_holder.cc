@@ -12,7 +12,7 @@
 int main(int argc, char** argv) {
   using namespace dzv;
   if (argc < 3) return 2;
-  auto clipboard = platform::NewLinuxClipboard(argv[1], false);
+  auto clipboard = platform::NewLinuxClipboard(argv[1]);
   if (std::strcmp(argv[2], "hold") == 0) {
     if (!clipboard->Open(0)) return 1;
     std::printf("held\n");

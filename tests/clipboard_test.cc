@@ -219,7 +219,7 @@ TEST_F(ClipboardText, CutNeverSplitsADoubleByteCharacter) {
 
 TEST(SessionClipboard, KeepsAPrivateStoreWhereTextAlwaysEnds) {
   testing::TempDir dir;
-  auto clipboard = platform::NewLinuxClipboard(dir.File("store"), false);
+  auto clipboard = platform::NewLinuxClipboard(dir.File("store"));
   ASSERT_TRUE(clipboard->Open(0));
   clipboard->Close();
   struct stat st;
@@ -237,18 +237,18 @@ TEST(SessionClipboard, RefusesAStoreItCannotTrust) {
   testing::TempDir dir;
   std::filesystem::create_directory(dir.File("elsewhere"));
   std::filesystem::create_directory_symlink(dir.File("elsewhere"), dir.File("link"));
-  EXPECT_FALSE(platform::NewLinuxClipboard(dir.File("link"), false)->Open(0));
+  EXPECT_FALSE(platform::NewLinuxClipboard(dir.File("link"))->Open(0));
 
   // Our own directory that others could enter may hold what they planted.
   std::filesystem::create_directory(dir.File("open"));
   ASSERT_EQ(chmod(dir.File("open").c_str(), 0755), 0);
-  EXPECT_FALSE(platform::NewLinuxClipboard(dir.File("open"), false)->Open(0));
+  EXPECT_FALSE(platform::NewLinuxClipboard(dir.File("open"))->Open(0));
 
   if (geteuid() == 0) {
     std::filesystem::create_directory(dir.File("foreign"));
     ASSERT_EQ(chmod(dir.File("foreign").c_str(), 0700), 0);
     ASSERT_EQ(chown(dir.File("foreign").c_str(), 65534, 65534), 0);
-    EXPECT_FALSE(platform::NewLinuxClipboard(dir.File("foreign"), false)->Open(0));
+    EXPECT_FALSE(platform::NewLinuxClipboard(dir.File("foreign"))->Open(0));
   }
   EXPECT_EQ(testing::Listing(dir.File("elsewhere")), std::set<std::string>());
   EXPECT_EQ(testing::Listing(dir.File("open")), std::set<std::string>());
@@ -463,7 +463,7 @@ class Holder {
 
 TEST(SessionClipboard, AChildForkedWhileTheClipboardIsOpenLeavesTheOpeningToTheParent) {
   testing::TempDir dir;
-  auto clipboard = platform::NewLinuxClipboard(dir.File("store"), false);
+  auto clipboard = platform::NewLinuxClipboard(dir.File("store"));
   ASSERT_TRUE(clipboard->Open(0));
   int go[2], done[2];
   ASSERT_EQ(pipe(go), 0);
@@ -498,7 +498,7 @@ TEST(SessionClipboard, AChildForkedWhileTheClipboardIsOpenLeavesTheOpeningToTheP
 
 TEST(SessionClipboard, AnotherProcessHoldingItOpenMakesEveryCallFail) {
   testing::TempDir dir;
-  auto clipboard = platform::NewLinuxClipboard(dir.File("store"), false);
+  auto clipboard = platform::NewLinuxClipboard(dir.File("store"));
   ScopedService<Clipboard> scoped(clipboard.get());
   {
     Holder setter(dir.File("store"), "set", "from the other process");

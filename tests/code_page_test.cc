@@ -173,8 +173,8 @@ TEST(CharacterRules, SingleByteIsPlainBytes) {
 // whether or not that locale is installed.
 TEST(ProcessCodePage, LoadReadsLcAll) {
   if (!testing::InChildProcess({"LC_ALL=ja_JP.SJIS", "LANG=en_US.UTF-8"})) return;
-  EXPECT_EQ(text::ProcessLeadBytes().code_page(), 932u);
-  EXPECT_TRUE(text::ProcessLeadBytes().IsLead('\xE0'));
+  EXPECT_EQ(platform::ProcessLeadBytes().code_page(), 932u);
+  EXPECT_TRUE(platform::ProcessLeadBytes().IsLead('\xE0'));
 
   // Through the exports: a key with a lone trailing lead byte finds the key
   // without it when both fall in one bucket.
@@ -196,20 +196,20 @@ TEST(ProcessCodePage, LoadReadsLcAll) {
 #if defined(__linux__)
 TEST(ProcessCodePage, LcCtypeThenLang) {
   if (!testing::InChildProcess({"LC_ALL=", "LC_CTYPE=", "LANG=zh_TW.Big5"})) return;
-  EXPECT_EQ(text::ProcessLeadBytes().code_page(), 950u);
-  EXPECT_TRUE(text::ProcessLeadBytes().IsLead('\xFE'));
+  EXPECT_EQ(platform::ProcessLeadBytes().code_page(), 950u);
+  EXPECT_TRUE(platform::ProcessLeadBytes().IsLead('\xFE'));
 }
 
 // A codeset number that the system cannot convert is an unknown codeset.
 TEST(ProcessCodePage, UnconvertibleCodesetIs1252) {
   if (!testing::InChildProcess({"LC_ALL=ja_JP.CP99999"})) return;
-  EXPECT_EQ(text::ProcessLeadBytes().code_page(), 1252u);
+  EXPECT_EQ(platform::ProcessLeadBytes().code_page(), 1252u);
 }
 
 TEST(ProcessCodePage, Utf8HasNoLeadBytes) {
   if (!testing::InChildProcess({"LC_ALL=", "LC_CTYPE=C.UTF-8", "LANG=ja_JP.SJIS"})) return;
-  EXPECT_EQ(text::ProcessLeadBytes().code_page(), 65001u);
-  EXPECT_FALSE(text::ProcessLeadBytes().HasLeadBytes());
+  EXPECT_EQ(platform::ProcessLeadBytes().code_page(), 65001u);
+  EXPECT_FALSE(platform::ProcessLeadBytes().HasLeadBytes());
   int32_t h = DictionaryNew(nullptr);
   DictionaryItemAdd(h, "ab", "1");
   DictionaryItemAdd(h, "ab\x82", "2");

@@ -113,7 +113,7 @@ class VirtualDesktop : public ::testing::Test {
         unsetenv(it->first.c_str());
       }
     }
-    if (previous_table_) text::SetProcessLeadBytesForTesting(*previous_table_);
+    if (previous_table_) platform::SetProcessLeadBytesForTesting(*previous_table_);
   }
 
   void Setenv(const std::string& name, std::optional<std::string> value) {
@@ -128,8 +128,8 @@ class VirtualDesktop : public ::testing::Test {
 
   void UseCodePage(uint32_t code_page) {
     platform::CodePageWrapper platform(&platform::CodePage::Default());
-    const text::LeadByteTable previous =
-        text::SetProcessLeadBytesForTesting(text::LeadByteTable::ForCodePage(code_page, platform));
+    const text::LeadByteTable previous = platform::SetProcessLeadBytesForTesting(
+        text::LeadByteTable::ForCodePage(code_page, platform));
     if (!previous_table_) previous_table_ = previous;
   }
 

@@ -1,12 +1,10 @@
-// The open-file and folder dialogs through the exports, over a scripted
-// dialog backend and a window tree in memory.
+// The open-file and folder dialogs through the exports, over the scripted
+// dialogs and the windows in memory (platform/in_memory/).
 #include "platform/dialogs.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -15,6 +13,8 @@
 #include "desktop/selection_list.h"
 #include "duduzuvez210.h"
 #include "platform/code_page.h"
+#include "platform/in_memory/dialogs.h"
+#include "platform/in_memory/windowing.h"
 #include "platform/windowing.h"
 #include "test_util.h"
 #include "text/mbcs.h"
@@ -22,117 +22,11 @@
 namespace dzv {
 namespace {
 
+using platform::InMemoryWindows;
+using platform::ScriptedDialogs;
 using platform::WindowHandle;
 
 constexpr size_t kBufferSize = desktop::kSelectionBufferSize;
-
-// Windows in memory; records what the library changes.
-class FakeWindows : public platform::Windows {
- public:
-  struct Window {
-    WindowHandle parent = 0;
-    bool child = false;
-    bool enabled = true;
-  };
-
-  WindowHandle GetFocus() override { return focus; }
-  void SetFocus(WindowHandle w) override {
-    log += "focus " + std::to_string(w) + ";";
-    focus = w;
-  }
-  bool IsWindow(WindowHandle w) override { return windows.count(w) != 0; }
-  bool IsWindowEnabled(WindowHandle w) override { return IsWindow(w) && windows[w].enabled; }
-  void EnableWindow(WindowHandle w, bool enable) override {
-    log += (enable ? "enable " : "disable ") + std::to_string(w) + ";";
-    if (IsWindow(w)) windows[w].enabled = enable;
-  }
-  WindowHandle GetParent(WindowHandle w) override { return IsWindow(w) ? windows[w].parent : 0; }
-  bool IsChildWindow(WindowHandle w) override { return IsWindow(w) && windows[w].child; }
-
-  std::map<WindowHandle, Window> windows;
-  WindowHandle focus = 0;
-  std::string log;
-};
-
-// A dialog backend that answers as scripted and remembers what it saw.
-class ScriptedDialogs : public platform::Dialogs, public platform::ShellAllocator {
- public:
-  struct Folder : platform::ItemList {
-    std::string path;
-  };
-
-  bool HasExplorerStyle() override { return explorer; }
-
-  bool RunOpenFileDialog(platform::OpenFileSettings* s) override {
-    ++runs;
-    seen = *s;
-    seen_buffer.assign(s->file, s->max_file);
-    seen_filter.clear();
-    for (const char* item = s->filter; item != nullptr && *item != '\0';
-         item += std::strlen(item) + 1) {
-      seen_filter.emplace_back(item);
-    }
-    if (during_dialog) during_dialog();
-    if (!confirm) return false;
-    std::memcpy(s->file, answer.data(), answer.size());
-    s->filter_index = answer_index;
-    return true;
-  }
-
-  bool GetShellAllocator(platform::ShellAllocator** allocator) override {
-    if (!allocator_available) return false;
-    *allocator = this;
-    return true;
-  }
-  platform::ItemList* BrowseForFolder(const platform::BrowseSettings& s) override {
-    ++runs;
-    seen_browse = s;
-    s.callback(kDialogWindow, platform::kBrowseInitialized, 0, s.data);
-    s.callback(kDialogWindow, /*BFFM_SELCHANGED=*/2, 0, s.data);
-    if (!confirm) return nullptr;
-    std::strcpy(s.display_name, "Display");
-    auto* folder = new Folder;
-    folder->path = answer;
-    return folder;
-  }
-  bool GetPathFromItemList(const platform::ItemList* list, char* path) override {
-    const auto* folder = static_cast<const Folder*>(list);
-    std::strcpy(path, folder->path.c_str());
-    return !folder->path.empty();
-  }
-  intptr_t SendDialogMessage(WindowHandle dialog, uint32_t message, uintptr_t wparam,
-                             intptr_t lparam) override {
-    messages.push_back({dialog, message, wparam, lparam});
-    return 0;
-  }
-  void Free(platform::ItemList* list) override {
-    ++frees;
-    delete list;
-  }
-  void Release() override { ++releases; }
-
-  static constexpr WindowHandle kDialogWindow = 0xD1A;
-  struct Message {
-    WindowHandle dialog;
-    uint32_t message;
-    uintptr_t wparam;
-    intptr_t lparam;
-  };
-
-  bool explorer = true;
-  bool confirm = true;
-  bool allocator_available = true;
-  std::string answer;
-  uint32_t answer_index = 0;
-  std::function<void()> during_dialog;
-
-  int runs = 0, frees = 0, releases = 0;
-  platform::OpenFileSettings seen;
-  std::string seen_buffer;
-  std::vector<std::string> seen_filter;
-  platform::BrowseSettings seen_browse;
-  std::vector<Message> messages;
-};
 
 class OpenFileDialog : public ::testing::Test {
  protected:
@@ -148,7 +42,7 @@ class OpenFileDialog : public ::testing::Test {
   std::string Result() const { return buffer_.c_str(); }
 
   ScriptedDialogs dialogs_;
-  FakeWindows windows_;
+  InMemoryWindows windows_;
   platform::ScopedService<platform::Dialogs> scoped_dialogs_{&dialogs_};
   platform::ScopedService<platform::Windows> scoped_windows_{&windows_};
   std::string buffer_;  // the 30000 bytes and a guard

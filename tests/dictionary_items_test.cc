@@ -54,7 +54,7 @@ TEST(DictionaryItems, ALoneLeadByteEndingAKeyIsNoPartOfIt) {
 }
 
 TEST(DictionaryTable, LowestFreeHandleIsIssuedFirst) {
-  DictionaryTable t;
+  DictionaryTable t(dzv::platform::ProcessLeadBytes());
   EXPECT_EQ(t.Create(), 1);
   EXPECT_EQ(t.size(), 2);
   EXPECT_EQ(t.capacity(), 2u);
@@ -72,7 +72,7 @@ TEST(DictionaryTable, LowestFreeHandleIsIssuedFirst) {
 }
 
 TEST(DictionaryTable, SlotStorageGrowsInSteps) {
-  DictionaryTable t;
+  DictionaryTable t(dzv::platform::ProcessLeadBytes());
   t.Create();
   EXPECT_EQ(t.capacity(), 2u);
   t.Create();  // needs 3 slots: grows by at least 4
@@ -85,7 +85,7 @@ TEST(DictionaryTable, SlotStorageGrowsInSteps) {
 }
 
 TEST(DictionaryTable, InvalidHandles) {
-  DictionaryTable t;
+  DictionaryTable t(dzv::platform::ProcessLeadBytes());
   EXPECT_EQ(t.Get(1), nullptr);  // before any creation
   int32_t h = t.Create();
   EXPECT_NE(t.Get(h), nullptr);
@@ -312,7 +312,7 @@ namespace {
 // next. Whatever the caller changes meanwhile, it must visit exactly what a
 // plain walk of the map visits under the same changes.
 TEST(DictionaryEnumeration, ChangesDuringALargeEnumerationMatchAPlainWalk) {
-  dzv::dict::CMapStringToString model;
+  dzv::dict::CMapStringToString model(dzv::platform::ProcessLeadBytes());
   model.SetBucketCount(4000, true);
   Dict d;
   for (int i = 0; i < 20000; ++i) {

@@ -2,8 +2,10 @@
 // subsystems, the subsystems over the text rules, everything over the
 // platform's interfaces, and each backend folder over those interfaces
 // alone. The public header may be included anywhere. And how a service is
-// reached: only the export layer and the platform call a service's
-// Current(); everything else is given its services.
+// reached: only the export layer calls a service's Current() or reads the
+// process's lead-byte table; the subsystems are given both, and a backend is
+// given the services it uses when it is made (a backend's Default() makes it
+// with the other services' defaults and the process's table).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -52,13 +54,24 @@ std::string Violation(const std::string& from, const std::string& included) {
 }
 
 // Whether code in `from` (a folder of src/) may reach for a service's
-// instance (its Current(), or the default behind it) as `line` (a line of
-// source) does; empty when it may or does not.
+// instance (its Current(), or the default behind it) or the process's
+// lead-byte table as `line` (a line of source) does; empty when it may or
+// does not.
 std::string ServiceViolation(const std::string& from, const std::string& line) {
-  if (from == "library" || from == "platform" || from.rfind("platform/", 0) == 0) return "";
-  static const std::regex current_call(R"re(::\s*(Current|Default)\s*\()re");
-  const std::string code = line.substr(0, line.find("//"));
-  return std::regex_search(code, current_call) ? "a service's Current() in " + from : "";
+  if (from == "library") return "";
+  const bool platform = from == "platform" || from.rfind("platform/", 0) == 0;
+  // The slot behind every Current() is the one call the platform makes.
+  static const std::regex slot(R"re(ServiceSlot\s*<\s*\w+\s*>\s*::\s*Current\s*\()re");
+  static const std::regex current_call(R"re(::\s*Current\s*\()re");
+  static const std::regex default_call(R"re(::\s*Default\s*\()re");
+  static const std::regex table_call(R"re(\bProcessLeadBytes\s*\()re");
+  std::string code = line.substr(0, line.find("//"));
+  code = std::regex_replace(code, slot, "");
+  if (std::regex_search(code, current_call)) return "a service's Current() in " + from;
+  if (platform) return "";
+  if (std::regex_search(code, default_call)) return "a service's Default() in " + from;
+  if (std::regex_search(code, table_call)) return "the process's lead bytes read in " + from;
+  return "";
 }
 
 TEST(Layering, NoFolderIncludesALayerAboveItOrReachesForAService) {
@@ -103,7 +116,20 @@ TEST(Layering, TheServiceRuleRefusesWhatItMust) {
   EXPECT_NE(ServiceViolation("credentials", "  Loader& l = Loader::Default();"), "");
   EXPECT_EQ(ServiceViolation("desktop", "// through platform::Dialogs::Current()."), "");
   EXPECT_EQ(ServiceViolation("library", "  return Write(Registry::Current(), root);"), "");
-  EXPECT_EQ(ServiceViolation("platform/linux", "  CodePage::Current().ToUtf8(t, cp, &u);"), "");
+  EXPECT_NE(ServiceViolation("platform/linux", "  CodePage::Current().ToUtf8(t, cp, &u);"), "");
+  EXPECT_NE(ServiceViolation("platform", "  CodePage& cp = CodePage::Current();"), "");
+  EXPECT_NE(ServiceViolation("dictionary", "  return Find(platform::ProcessLeadBytes (), v);"), "");
+  EXPECT_NE(ServiceViolation("desktop", "  const LeadByteTable& t = ProcessLeadBytes();"), "");
+  EXPECT_EQ(ServiceViolation("library", "  Find(ProcessLeadBytes(), CodePage::Current());"), "");
+  EXPECT_EQ(ServiceViolation("platform",
+                             "  static Files& Current() { return ServiceSlot<Files>::Current(); }"),
+            "");
+  EXPECT_EQ(
+      ServiceViolation("platform/linux",
+                       "  static const DesktopText t{CodePage::Default(), ProcessLeadBytes()};"),
+      "");
+  EXPECT_EQ(ServiceViolation("dictionary", "  // the process's ProcessLeadBytes(), resolved above"),
+            "");
 }
 
 }  // namespace

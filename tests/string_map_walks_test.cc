@@ -19,7 +19,7 @@ using testing::Items;
 using testing::ItemsOf;
 
 TEST(StringMapWalks, ReadAheadFollowsTheEnumerationOrder) {
-  CMapStringToString m;
+  CMapStringToString m(platform::ProcessLeadBytes());
   m.SetBucketCount(4000, true);
   auto read_ahead = [&] {
     Items items;
@@ -46,7 +46,7 @@ TEST(StringMapWalks, ReadAheadFollowsTheEnumerationOrder) {
 }
 
 TEST(StringMapWalks, EmptyMapsVisitNothing) {
-  CMapStringToString m;
+  CMapStringToString m(platform::ProcessLeadBytes());
   int visits = 0;
   auto count = [&](std::string_view, std::string_view) { ++visits; };
   m.ForEachReadAhead(count);

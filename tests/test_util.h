@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -83,6 +84,19 @@ bool InChildProcess(std::initializer_list<const char*> environment);
 // become that user (it is not root), 127 when the child died. `body` reports
 // through its result, not through test assertions.
 int RunAsUser(uid_t uid, gid_t gid, const std::function<int()>& body);
+
+// While it lives, the process sees no desktop: DISPLAY and WAYLAND_DISPLAY
+// are unset, and restored at destruction.
+class WithoutDesktop {
+ public:
+  WithoutDesktop();
+  ~WithoutDesktop();
+  WithoutDesktop(const WithoutDesktop&) = delete;
+  WithoutDesktop& operator=(const WithoutDesktop&) = delete;
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
 #endif
 
 // InChildProcess with the platform's library search path set to `dir` alone,

@@ -73,6 +73,20 @@ int RunAsUser(uid_t uid, gid_t gid, const std::function<int()>& body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 127;
 }
 
+WithoutDesktop::WithoutDesktop() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    saved_.emplace_back(name, value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+    unsetenv(name);
+  }
+}
+
+WithoutDesktop::~WithoutDesktop() {
+  for (const auto& [name, value] : saved_) {
+    if (value) setenv(name.c_str(), value->c_str(), 1);
+  }
+}
+
 bool WithLibrarySearchPath(const std::string& dir) {
   const std::string setting = "LD_LIBRARY_PATH=" + dir;
   return InChildProcess({setting.c_str()});

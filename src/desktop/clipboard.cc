@@ -79,7 +79,8 @@ int32_t GetClipboardDataLength(Clipboard& clipboard, platform::WindowHandle owne
   return static_cast<int32_t>(reported_room);
 }
 
-int32_t GetClipboardData(Clipboard& clipboard, platform::WindowHandle owner, char* buffer) {
+int32_t GetClipboardData(Clipboard& clipboard, const text::LeadByteTable& lead_bytes,
+                         platform::WindowHandle owner, char* buffer) {
   const size_t room = std::exchange(reported_room, 0);
   if (buffer == nullptr) return 0;
   OpenClipboard opened(clipboard, owner);
@@ -88,7 +89,7 @@ int32_t GetClipboardData(Clipboard& clipboard, platform::WindowHandle owner, cha
   if (!locked.ok()) return 0;
   std::string_view text = locked.text();
   if (room != 0 && text.size() >= room) {
-    text = text.substr(0, text::CharLength(text::ProcessLeadBytes(), text.substr(0, room - 1)));
+    text = text.substr(0, text::CharLength(lead_bytes, text.substr(0, room - 1)));
   }
   std::memcpy(buffer, text.data(), text.size());
   buffer[text.size()] = '\0';

@@ -14,6 +14,7 @@
 
 #include "platform/clipboard.h"
 #include "platform/windowing.h"
+#include "text/mbcs.h"
 
 namespace dzv::desktop {
 
@@ -30,9 +31,9 @@ int32_t GetClipboardDataLength(platform::Clipboard& clipboard, platform::WindowH
 // (another program changed the clipboard in between) is cut to fit, at a
 // character boundary, instead of running past the buffer. The result is
 // then the length of the part copied. Without such a preceding call the
-// whole text is copied.
-int32_t GetClipboardData(platform::Clipboard& clipboard, platform::WindowHandle owner,
-                         char* buffer);
+// whole text is copied. `lead_bytes` are those of the text's code page.
+int32_t GetClipboardData(platform::Clipboard& clipboard, const text::LeadByteTable& lead_bytes,
+                         platform::WindowHandle owner, char* buffer);
 
 // Puts `text` on the clipboard as the text format, in a new block of its
 // length + 1 bytes, leaving the other formats as they are. Returns the

@@ -39,10 +39,10 @@ void ClearAfterEntryText(char* buffer) {
 }
 
 int32_t DlgOpenFile1(platform::Dialogs& dialogs, platform::Windows& windows,
-                     platform::WindowHandle owner, const char* title, const char* filter,
-                     int32_t /*reserved*/, int32_t* filter_index, char* buffer) {
+                     const text::LeadByteTable& t, platform::WindowHandle owner, const char* title,
+                     const char* filter, int32_t /*reserved*/, int32_t* filter_index,
+                     char* buffer) {
   if (filter_index == nullptr || buffer == nullptr) return 0;
-  const text::LeadByteTable& t = text::ProcessLeadBytes();
 
   const std::string filter_list = filter != nullptr ? ConvertFilter(t, filter) : std::string();
   platform::OpenFileSettings settings;
@@ -74,9 +74,11 @@ int32_t DlgOpenFile1(platform::Dialogs& dialogs, platform::Windows& windows,
 }
 
 int32_t DlgOpenFile(platform::Dialogs& dialogs, platform::Windows& windows,
-                    platform::WindowHandle owner, const char* title, const char* filter,
-                    int32_t reserved, int32_t filter_index, char* buffer) {
-  return DlgOpenFile1(dialogs, windows, owner, title, filter, reserved, &filter_index, buffer);
+                    const text::LeadByteTable& lead_bytes, platform::WindowHandle owner,
+                    const char* title, const char* filter, int32_t reserved, int32_t filter_index,
+                    char* buffer) {
+  return DlgOpenFile1(dialogs, windows, lead_bytes, owner, title, filter, reserved, &filter_index,
+                      buffer);
 }
 
 }  // namespace dzv::desktop

@@ -45,14 +45,17 @@ void ClearAfterEntryText(char* buffer);
 // was written; 0 after a cancel (the index and the buffer then get nothing
 // more), when the selection list would not fit into the buffer (which then
 // keeps the platform's selection), or for a null index or buffer.
+// `lead_bytes` are those of the process's code page.
 int32_t DlgOpenFile1(platform::Dialogs& dialogs, platform::Windows& windows,
-                     platform::WindowHandle owner, const char* title, const char* filter,
-                     int32_t reserved, int32_t* filter_index, char* buffer);
+                     const text::LeadByteTable& lead_bytes, platform::WindowHandle owner,
+                     const char* title, const char* filter, int32_t reserved, int32_t* filter_index,
+                     char* buffer);
 
 // DlgOpenFile1 with the filter index passed by value and not reported.
 int32_t DlgOpenFile(platform::Dialogs& dialogs, platform::Windows& windows,
-                    platform::WindowHandle owner, const char* title, const char* filter,
-                    int32_t reserved, int32_t filter_index, char* buffer);
+                    const text::LeadByteTable& lead_bytes, platform::WindowHandle owner,
+                    const char* title, const char* filter, int32_t reserved, int32_t filter_index,
+                    char* buffer);
 
 }  // namespace dzv::desktop
 

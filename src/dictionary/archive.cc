@@ -113,8 +113,12 @@ void WriteArchive(const CMapStringToString& map, BufferedFileWriter& out) {
   });
 }
 
-ArchiveReader::ArchiveReader(File& file, platform::CodePage& code_page, size_t capacity)
-    : file_(file), code_page_(code_page), capacity_(std::max<size_t>(capacity, 16)) {
+ArchiveReader::ArchiveReader(File& file, platform::CodePage& code_page, uint32_t ansi_code_page,
+                             size_t capacity)
+    : file_(file),
+      code_page_(code_page),
+      ansi_code_page_(ansi_code_page),
+      capacity_(std::max<size_t>(capacity, 16)) {
   known_size_ = file_.Size(&file_size_) == FileStatus::kOk;
   if (known_size_ && file_size_ < capacity_) {
     capacity_ = std::max<size_t>(static_cast<size_t>(file_size_) + 1, 16);
@@ -213,7 +217,7 @@ bool ArchiveReader::ReadString(std::string* out) {
     if (unit == 0) break;
     text.push_back(unit);
   }
-  return code_page_.FromUtf16(text, text::ProcessLeadBytes().code_page(), out);
+  return code_page_.FromUtf16(text, ansi_code_page_, out);
 }
 
 // The common case: the whole pair lies in the buffer and holds no wide
@@ -312,7 +316,7 @@ int32_t DictionaryOpen(platform::Files& files, platform::CodePage& code_page,
   if (path == nullptr) return 0;
   std::unique_ptr<File> file;
   if (files.OpenForReading(path, &file) != FileStatus::kOk) return 0;
-  ArchiveReader in(*file, code_page);
+  ArchiveReader in(*file, code_page, table.rules().code_page());
   return ReadArchive(in, *map) ? 1 : 0;
 }
 

@@ -42,9 +42,11 @@ class ArchiveReader {
   static constexpr size_t kCapacity = size_t{1} << 20;
 
   // Reads through a buffer of `capacity` bytes (at least 16), smaller when
-  // the file is; wide text is converted by `code_page`. Throws
-  // std::bad_alloc when the buffer cannot be had.
-  ArchiveReader(platform::File& file, platform::CodePage& code_page, size_t capacity = kCapacity);
+  // the file is; wide text is converted by `code_page` into the code page
+  // `ansi_code_page` (the process's). Throws std::bad_alloc when the buffer
+  // cannot be had.
+  ArchiveReader(platform::File& file, platform::CodePage& code_page, uint32_t ansi_code_page,
+                size_t capacity = kCapacity);
   ArchiveReader(const ArchiveReader&) = delete;
   ArchiveReader& operator=(const ArchiveReader&) = delete;
 
@@ -75,6 +77,7 @@ class ArchiveReader {
 
   platform::File& file_;
   platform::CodePage& code_page_;
+  const uint32_t ansi_code_page_;
   size_t capacity_;
   std::unique_ptr<unsigned char[]> buffer_;
   size_t pos_ = 0;           // next byte to parse

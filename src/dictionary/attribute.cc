@@ -17,8 +17,8 @@ std::string_view AttributeItemName(std::string_view attribute) {
 namespace {
 
 // The lookup itself, for a valid dictionary and non-null pointers.
-int32_t Lookup(const CMapStringToString* map, const char* key, const char* attribute,
-               char* output) {
+int32_t Lookup(const text::LeadByteTable& rules, const CMapStringToString* map, const char* key,
+               const char* attribute, char* output) {
   const std::string_view name(attribute);
 
   if (const ByteString* item = map->FindValue(key); item != nullptr) {
@@ -26,7 +26,7 @@ int32_t Lookup(const CMapStringToString* map, const char* key, const char* attri
     pattern.reserve(name.size() + 1);
     pattern.append(name).push_back(kAttributeSeparator);
     const std::string_view value = item->view();
-    const size_t at = text::FindSubstring(text::ProcessLeadBytes(), value, pattern);
+    const size_t at = text::FindSubstring(rules, value, pattern);
     if (at == std::string_view::npos) {
       CopyOut({}, output);
       return 0;
@@ -55,7 +55,7 @@ int32_t DictionaryAttributeGet(const DictionaryTable& table, int32_t handle, con
   const CMapStringToString* map = table.Get(handle);
   if (map == nullptr || key == nullptr || attribute == nullptr || output == nullptr) return 0;
   try {
-    return Lookup(map, key, attribute, output);
+    return Lookup(table.rules(), map, key, attribute, output);
   } catch (const std::bad_alloc&) {
     // Like any other miss: the caller finds the empty string.
     CopyOut({}, output);

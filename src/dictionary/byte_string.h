@@ -63,10 +63,6 @@ class ByteString {
     std::memcpy(other.raw_, tmp, sizeof raw_);
   }
 
-  // Makes the string empty without giving its block back (the arena is
-  // being dropped as a whole).
-  void Forget() { raw_[kTagByte] = 0; }
-
  private:
   static constexpr size_t kTagByte = 23;
   static constexpr size_t kInlineCapacity = 23;

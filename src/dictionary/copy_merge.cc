@@ -16,7 +16,7 @@ int32_t DictionaryCopy(DictionaryTable& table, int32_t source, int32_t destinati
   const CMapStringToString* from = table.Get(source);
   CMapStringToString* to = table.Get(destination);
   if (from == nullptr || to == nullptr) return 0;
-  const text::LeadByteTable& rules = text::ProcessLeadBytes();
+  const text::LeadByteTable& rules = table.rules();
   // Plain items are stored in batches; a list item first sets the batch, so
   // that it merges with the destination's value as stored so far.
   CMapStringToString::BatchWriter batch(*to);

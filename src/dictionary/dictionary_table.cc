@@ -11,7 +11,7 @@ DictionaryTable::~DictionaryTable() {
 int32_t DictionaryTable::Create() {
   size_t handle = 1;
   while (handle < slots_.size() && slots_[handle] != nullptr) ++handle;
-  auto map = std::make_unique<CMapStringToString>();
+  auto map = std::make_unique<CMapStringToString>(rules_);
   map->SetBucketCount(kBucketCount, /*allocate=*/true);
   if (handle >= slots_.size()) {
     if (handle > static_cast<size_t>(INT32_MAX)) throw std::bad_alloc();

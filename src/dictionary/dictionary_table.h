@@ -22,7 +22,9 @@ class DictionaryTable {
  public:
   static constexpr uint32_t kBucketCount = 4000;
 
-  DictionaryTable() = default;
+  // Every dictionary compares keys under `rules` (the process's code page
+  // in the library), which must outlive the table.
+  explicit DictionaryTable(const text::LeadByteTable& rules) : rules_(rules) {}
   // Releases every dictionary still present.
   ~DictionaryTable();
   DictionaryTable(const DictionaryTable&) = delete;
@@ -40,11 +42,15 @@ class DictionaryTable {
   int32_t size() const { return static_cast<int32_t>(slots_.size()); }
   size_t capacity() const { return slots_.capacity(); }
 
+  // The lead bytes of the code page that the dictionaries' keys are in.
+  const text::LeadByteTable& rules() const { return rules_; }
+
   CMapStringToString::Position& shared_position() { return shared_position_; }
   // Prefetching for the enumeration under way at the shared position.
   CMapStringToString::ReadAhead& read_ahead() { return read_ahead_; }
 
  private:
+  const text::LeadByteTable& rules_;
   std::vector<std::unique_ptr<CMapStringToString>> slots_;
   CMapStringToString::Position shared_position_ = CMapStringToString::Position::End();
   CMapStringToString::ReadAhead read_ahead_;

@@ -26,9 +26,8 @@ uint32_t Mix(uint32_t hash, uint32_t bucket) {
 
 }  // namespace
 
-CMapStringToString::CMapStringToString(const text::LeadByteTable* rules)
-    : rules_(rules != nullptr ? rules : &text::ProcessLeadBytes()),
-      id_(next_map_id.fetch_add(1, std::memory_order_relaxed)) {}
+CMapStringToString::CMapStringToString(const text::LeadByteTable& rules)
+    : rules_(&rules), id_(next_map_id.fetch_add(1, std::memory_order_relaxed)) {}
 
 CMapStringToString::~CMapStringToString() { Clear(); }
 
@@ -60,7 +59,7 @@ uint32_t CMapStringToString::HashKey(std::string_view key) {
   return HashBytes(0, key.data(), key.size());
 }
 
-uint32_t CMapStringToString::BucketOf(std::string_view key) const {
+uint32_t CMapStringToString::BucketOfForTesting(std::string_view key) const {
   return HashKey(key) % bucket_count_;
 }
 

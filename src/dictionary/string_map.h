@@ -4,7 +4,9 @@
 //
 // Order. Every key has the hash h = h * 33 + c over its bytes, each byte
 // taken as a signed 8-bit value, in wrapping 32-bit arithmetic; its bucket is
-// h modulo the bucket count (4000 for every dictionary, fixed for life).
+// h modulo the bucket count: 17 for a new map; the dictionary table sets 4000
+// on every dictionary it creates, while it is still empty, and a map's count
+// never changes once it holds an item.
 // Items enumerate by ascending bucket and, within one bucket, newest key
 // first. Replacing a value keeps the item's place.
 //
@@ -49,7 +51,6 @@ class CMapStringToString {
     static Position End() { return Position(Kind::kEnd); }
     Position() = default;
     bool IsEnd() const { return kind_ == Kind::kEnd; }
-    bool IsBeforeStart() const { return kind_ == Kind::kBeforeStart; }
 
    private:
     friend class CMapStringToString;
@@ -62,8 +63,8 @@ class CMapStringToString {
   };
 
   // An empty map: no bucket array, bucket count 17. `rules` gives the key
-  // equality; null means the process's code page.
-  explicit CMapStringToString(const text::LeadByteTable* rules = nullptr);
+  // equality and must outlive the map.
+  explicit CMapStringToString(const text::LeadByteTable& rules);
   ~CMapStringToString();
   CMapStringToString(const CMapStringToString&) = delete;
   CMapStringToString& operator=(const CMapStringToString&) = delete;
@@ -252,8 +253,9 @@ class CMapStringToString {
     uint64_t rebuilds_ = 0;
   };
 
-  // The bucket that `key` falls in under the current bucket count.
-  uint32_t BucketOf(std::string_view key) const;
+  // The bucket that `key` falls in under the current bucket count; for tests
+  // of the enumeration order.
+  uint32_t BucketOfForTesting(std::string_view key) const;
   // The key hash: h = h * 33 + c over signed bytes, wrapping.
   static uint32_t HashKey(std::string_view key);
 

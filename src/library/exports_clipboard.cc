@@ -3,9 +3,11 @@
 #include "duduzuvez210.h"
 #include "library/guard.h"
 #include "platform/clipboard.h"
+#include "platform/code_page.h"
 
 using dzv::library::Guard;
 using dzv::platform::Clipboard;
+using dzv::platform::ProcessLeadBytes;
 using dzv::platform::WindowHandle;
 
 extern "C" {
@@ -19,7 +21,7 @@ int32_t DZV_CALL _GetClipboardDataLength(DZV_HWND owner) {
 
 int32_t DZV_CALL _GetClipboardData(DZV_HWND owner, char* buffer) {
   return Guard(0, [&] {
-    return dzv::desktop::GetClipboardData(Clipboard::Current(),
+    return dzv::desktop::GetClipboardData(Clipboard::Current(), ProcessLeadBytes(),
                                           reinterpret_cast<WindowHandle>(owner), buffer);
   });
 }

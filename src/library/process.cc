@@ -1,6 +1,6 @@
 #include "library/process.h"
 
-#include "text/mbcs.h"
+#include "platform/code_page.h"
 
 namespace dzv::library {
 namespace {
@@ -11,8 +11,8 @@ Application* application = nullptr;
 // Constructed when the library is loaded, destroyed when it is unloaded.
 struct ProcessObjects {
   ProcessObjects() {
-    text::InitProcessLeadBytes();
-    table = new dict::DictionaryTable;
+    platform::InitProcessLeadBytes(platform::CodePage::Current());
+    table = new dict::DictionaryTable(platform::ProcessLeadBytes());
     application = new Application("zuvodavu.dll");
   }
   ~ProcessObjects() {
@@ -28,6 +28,5 @@ ProcessObjects process_objects;
 }  // namespace
 
 dict::DictionaryTable* Dictionaries() { return table; }
-const Application* App() { return application; }
 
 }  // namespace dzv::library

@@ -27,8 +27,6 @@ class Application {
 
 // The process's dictionary table; null before load and after unload.
 dict::DictionaryTable* Dictionaries();
-// The application object; null before load and after unload.
-const Application* App();
 
 }  // namespace dzv::library
 

@@ -60,6 +60,10 @@ class Clipboard {
   // Releases a block that the clipboard did not take.
   virtual void Free(MemoryHandle block) = 0;
 
+  // The system's clipboard. On Windows, the desktop's own. On Linux, the
+  // session clipboard of linux/clipboard.h: a store shared by the user's
+  // processes, whose text format is the desktop's clipboard when a desktop
+  // is present.
   static Clipboard& Default();
   static Clipboard& Current() { return ServiceSlot<Clipboard>::Current(); }
 };

@@ -60,9 +60,8 @@ size_t LeadByteTable::WholeCharLength(std::string_view text) const {
 
 const LeadByteTable& ProcessLeadBytes() { return process_table; }
 
-void InitProcessLeadBytes() {
-  CodePage& cp = CodePage::Current();
-  process_table = LeadByteTable::ForCodePage(cp.AnsiCodePage(), cp);
+void InitProcessLeadBytes(CodePage& code_page) {
+  process_table = LeadByteTable::ForCodePage(code_page.AnsiCodePage(), code_page);
 }
 
 LeadByteTable SetProcessLeadBytesForTesting(const LeadByteTable& table) {

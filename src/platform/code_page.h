@@ -106,9 +106,9 @@ class LeadByteTable {
 // The process's ANSI code page and its lead bytes, fixed at load. Before the
 // library's load-time set-up has run the table has no lead bytes.
 const LeadByteTable& ProcessLeadBytes();
-// Fills the process's table from the current code page service. Called once
-// by the library's load-time set-up.
-void InitProcessLeadBytes();
+// Fills the process's table from `code_page` (the current code page
+// service). Called once by the library's load-time set-up.
+void InitProcessLeadBytes(CodePage& code_page);
 // Replaces the process's table; for tests of code pages other than the
 // environment's. Returns the previous table.
 LeadByteTable SetProcessLeadBytesForTesting(const LeadByteTable& table);

@@ -21,11 +21,9 @@
 
 namespace dzv::text {
 
-// The table and the process's table live with the code page service.
-using platform::InitProcessLeadBytes;
+// The table lives with the code page service. The process's own table is
+// resolved by the export layer and handed to the operations below.
 using platform::LeadByteTable;
-using platform::ProcessLeadBytes;
-using platform::SetProcessLeadBytesForTesting;
 
 // In all operations below, `text` is a byte range that holds no zero byte;
 // its end plays the part of the terminating zero.

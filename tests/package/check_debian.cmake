@@ -7,7 +7,7 @@
 foreach(tool lintian dpkg-deb dpkg-shlibdeps)
   find_program(found_${tool} ${tool})
   if(NOT found_${tool})
-    message("SKIPPED: ${tool} is not installed (scripts/install-deps windows installs lintian)")
+    message("SKIPPED: ${tool} is not installed (scripts/install-deps test installs it)")
     return()
   endif()
 endforeach()

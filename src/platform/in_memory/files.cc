@@ -464,9 +464,4 @@ uint64_t InMemoryFiles::stored() const {
   return disk_->stored;
 }
 
-void InMemoryFiles::set_byte_limit(uint64_t byte_limit) {
-  std::lock_guard<std::recursive_mutex> lock(disk_->mutex);
-  disk_->limit = byte_limit;
-}
-
 }  // namespace dzv::platform

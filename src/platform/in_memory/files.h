@@ -73,7 +73,6 @@ class InMemoryFiles final : public Files {
   std::set<std::string> Names(const std::string& dir) const;
   // The bytes stored now, as the limit counts them.
   uint64_t stored() const;
-  void set_byte_limit(uint64_t byte_limit);
 
   class Disk;  // the state, opaque outside files.cc
 

@@ -123,8 +123,8 @@ class LinuxClipboard final : public Clipboard {
  public:
   // An empty `directory` stands for SessionClipboardDirectory(), read at
   // each opening.
-  LinuxClipboard(std::string directory, bool use_desktop)
-      : directory_(std::move(directory)), use_desktop_(use_desktop) {}
+  LinuxClipboard(std::string directory, const DesktopText* desktop)
+      : directory_(std::move(directory)), desktop_text_(desktop) {}
   ~LinuxClipboard() override {
     if (open_) Release();
   }
@@ -144,7 +144,7 @@ class LinuxClipboard final : public Clipboard {
       }
       dir_fd_ = dir;
       lock_fd_ = lock_fd;
-      desktop_ = use_desktop_ && FindDesktopClipboard(&tools_);
+      desktop_ = desktop_text_ != nullptr && FindDesktopClipboard(&tools_);
       deadline_ = std::chrono::steady_clock::now() + kDesktopTime;
       holder_ = std::this_thread::get_id();
       open_ = true;
@@ -236,8 +236,8 @@ class LinuxClipboard final : public Clipboard {
     const std::string_view all = utf8;
     for (size_t start = 0; start < all.size();) {
       const size_t end = PieceEnd(all, start + kConversionPiece);
-      if (!CodePage::Current().FromUtf8(all.substr(start, end - start),
-                                        ProcessLeadBytes().code_page(), &piece)) {
+      if (!desktop_text_->code_page.FromUtf8(all.substr(start, end - start),
+                                             desktop_text_->lead_bytes.code_page(), &piece)) {
         return false;
       }
       text->append(piece);
@@ -249,12 +249,13 @@ class LinuxClipboard final : public Clipboard {
 
   bool WriteDesktopText(std::string_view text) {
     std::string utf8;
-    return CodePage::Current().ToUtf8(text, ProcessLeadBytes().code_page(), &utf8) &&
+    return desktop_text_->code_page.ToUtf8(text, desktop_text_->lead_bytes.code_page(), &utf8) &&
            platform::WriteDesktopText(tools_, utf8, deadline_);
   }
 
   const std::string directory_;
-  const bool use_desktop_;
+  // Null when the text format stays in the store.
+  const DesktopText* const desktop_text_;
 
   // Guards what follows; held only inside one call.
   std::mutex mu_;
@@ -280,12 +281,13 @@ std::string SessionClipboardDirectory() {
   return "/tmp/duduzuvez210-" + std::to_string(geteuid());
 }
 
-std::unique_ptr<Clipboard> NewLinuxClipboard(std::string directory, bool use_desktop) {
-  return std::make_unique<LinuxClipboard>(std::move(directory), use_desktop);
+std::unique_ptr<Clipboard> NewLinuxClipboard(std::string directory, const DesktopText* desktop) {
+  return std::make_unique<LinuxClipboard>(std::move(directory), desktop);
 }
 
 Clipboard& Clipboard::Default() {
-  static NoDestructor<LinuxClipboard> instance(std::string(), true);
+  static const DesktopText desktop{CodePage::Default(), ProcessLeadBytes()};
+  static NoDestructor<LinuxClipboard> instance(std::string(), &desktop);
   return *instance.get();
 }
 

@@ -29,6 +29,7 @@
 #include <string>
 
 #include "platform/clipboard.h"
+#include "platform/code_page.h"
 
 namespace dzv::platform {
 
@@ -38,12 +39,25 @@ namespace dzv::platform {
 // otherwise /tmp/duduzuvez210-<effective uid>.
 std::string SessionClipboardDirectory();
 
+// What the desktop's clipboard is given to convert the text format between
+// the process's code page and the desktop's UTF-8.
+struct DesktopText {
+  CodePage& code_page;
+  // The process's lead bytes; their code_page() is the text format's.
+  const LeadByteTable& lead_bytes;
+};
+
 // A backend whose store is `directory` (created with mode 0700 when
-// missing); `use_desktop` lets the text format go to the desktop when one
-// is present. Clipboard::Default() is NewLinuxClipboard(
-// SessionClipboardDirectory(), true), with the directory read at each
-// opening.
-std::unique_ptr<Clipboard> NewLinuxClipboard(std::string directory, bool use_desktop);
+// missing). With `desktop` (which must outlive the backend) the text format
+// is the desktop's clipboard when one is present, as described above;
+// without, every format stays in the store.
+//
+// Clipboard::Default() is not made here: it is one instance, never
+// destroyed, whose store is SessionClipboardDirectory() looked up anew at
+// each opening, and whose text format goes to the desktop, converted by
+// CodePage::Default() under the process's lead bytes.
+std::unique_ptr<Clipboard> NewLinuxClipboard(std::string directory,
+                                             const DesktopText* desktop = nullptr);
 
 }  // namespace dzv::platform
 

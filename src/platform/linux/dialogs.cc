@@ -35,18 +35,25 @@ bool Set(const char* variable) {
 
 bool HasDesktop() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY"); }
 
-uint32_t ProcessCodePage() { return ProcessLeadBytes().code_page(); }
+// The services that the dialogs are given when made: the code page service,
+// the process's lead bytes (whose code page titles and paths are in) and
+// the desktop's windows.
+struct DialogServices {
+  CodePage& code_page;
+  const LeadByteTable& lead_bytes;
+  Windows& windows;
+};
 
-bool ToUtf8(std::string_view text, std::string* utf8) {
-  return CodePage::Current().ToUtf8(text, ProcessCodePage(), utf8);
+bool ToUtf8(const DialogServices& services, std::string_view text, std::string* utf8) {
+  return services.code_page.ToUtf8(text, services.lead_bytes.code_page(), utf8);
 }
 
 // UTF-8 to the process's code page; false unless every character has its
 // own spelling there.
-bool FromUtf8Exactly(std::string_view utf8, std::string* text) {
+bool FromUtf8Exactly(const DialogServices& services, std::string_view utf8, std::string* text) {
   std::string back;
-  return CodePage::Current().FromUtf8(utf8, ProcessCodePage(), text) && ToUtf8(*text, &back) &&
-         back == utf8;
+  return services.code_page.FromUtf8(utf8, services.lead_bytes.code_page(), text) &&
+         ToUtf8(services, *text, &back) && back == utf8;
 }
 
 // `path` as an absolute path: relative ones are taken from the working
@@ -62,8 +69,8 @@ std::string Absolute(std::string path) {
 
 // The owner as zenity can attach to it: an existing window of the X11
 // display, else none.
-WindowHandle Attachable(WindowHandle owner) {
-  if (owner == 0 || !Set("DISPLAY") || !Windows::Current().IsWindow(owner)) return 0;
+WindowHandle Attachable(const DialogServices& services, WindowHandle owner) {
+  if (owner == 0 || !Set("DISPLAY") || !services.windows.IsWindow(owner)) return 0;
   return owner;
 }
 
@@ -133,9 +140,9 @@ WindowHandle TokenOf(BrowseCall* call) { return reinterpret_cast<WindowHandle>(c
 
 // Copies `text` with its zero byte into a buffer of kMaxPath bytes, cut at
 // a character boundary when it is longer.
-void CopyBounded(std::string_view text, char* out) {
+void CopyBounded(const LeadByteTable& lead_bytes, std::string_view text, char* out) {
   if (text.size() >= kMaxPath) {
-    text = text.substr(0, ProcessLeadBytes().WholeCharLength(text.substr(0, kMaxPath - 1)));
+    text = text.substr(0, lead_bytes.WholeCharLength(text.substr(0, kMaxPath - 1)));
   }
   std::memcpy(out, text.data(), text.size());
   out[text.size()] = '\0';
@@ -143,6 +150,8 @@ void CopyBounded(std::string_view text, char* out) {
 
 class ZenityDialogs final : public Dialogs {
  public:
+  explicit ZenityDialogs(const DialogServices& services) : services_(services) {}
+
   bool HasExplorerStyle() override { return true; }
 
   bool RunOpenFileDialog(OpenFileSettings* s) override {
@@ -150,27 +159,30 @@ class ZenityDialogs final : public Dialogs {
       if (s == nullptr || s->file == nullptr || s->max_file == 0 || !HasDesktop()) return false;
       ZenityFileRequest request;
       request.has_title = s->title != nullptr;
-      if (request.has_title && !ToUtf8(s->title, &request.title)) return false;
+      if (request.has_title && !ToUtf8(services_, s->title, &request.title)) return false;
       request.multiple = (s->flags & kOfnAllowMultiSelect) != 0;
       for (const FilterPair& pair : FilterPairs(s->filter)) {
         FilterPair utf8;
-        if (!ToUtf8(pair.first, &utf8.first) || !ToUtf8(pair.second, &utf8.second)) return false;
+        if (!ToUtf8(services_, pair.first, &utf8.first) ||
+            !ToUtf8(services_, pair.second, &utf8.second))
+          return false;
         request.filters.push_back(std::move(utf8));
       }
       request.filter_index = s->filter_index;
       const std::string_view entry(s->file, strnlen(s->file, s->max_file));
       // A wildcard entry ("*.txt") names no file to start with.
       if (!entry.empty() && entry.find_first_of("*?") == std::string_view::npos) {
-        if (!ToUtf8(entry, &request.filename)) return false;
+        if (!ToUtf8(services_, entry, &request.filename)) return false;
         request.filename = Absolute(std::move(request.filename));
       }
-      request.attach = Attachable(s->owner);
+      request.attach = Attachable(services_, s->owner);
 
       std::vector<std::string> paths;
       uint32_t filter_index = 0;
       if (!Choose(request, &paths, &filter_index)) return false;
       std::string layout;
-      if (!FromUtf8Exactly(LayOutSelection(paths, (s->flags & kOfnExplorer) != 0), &layout) ||
+      if (!FromUtf8Exactly(services_, LayOutSelection(paths, (s->flags & kOfnExplorer) != 0),
+                           &layout) ||
           layout.size() > s->max_file) {
         return false;
       }
@@ -203,9 +215,9 @@ class ZenityDialogs final : public Dialogs {
       ZenityFileRequest request;
       request.directory = true;
       request.has_title = settings.title != nullptr;
-      if (request.has_title && !ToUtf8(settings.title, &request.title)) return nullptr;
+      if (request.has_title && !ToUtf8(services_, settings.title, &request.title)) return nullptr;
       if (call.has_selection && !call.selection.empty()) {
-        if (!ToUtf8(call.selection, &request.filename)) return nullptr;
+        if (!ToUtf8(services_, call.selection, &request.filename)) return nullptr;
         // Without a final "/" the folder is selected in its parent rather
         // than opened.
         while (request.filename.size() > 1 && request.filename.back() == '/') {
@@ -213,18 +225,19 @@ class ZenityDialogs final : public Dialogs {
         }
         request.filename = Absolute(std::move(request.filename));
       }
-      request.attach = Attachable(settings.owner);
+      request.attach = Attachable(services_, settings.owner);
 
       std::vector<std::string> paths;
       uint32_t no_filter = 0;
       std::string path;
-      if (!Choose(request, &paths, &no_filter) || !FromUtf8Exactly(paths[0], &path)) {
+      if (!Choose(request, &paths, &no_filter) || !FromUtf8Exactly(services_, paths[0], &path)) {
         return nullptr;
       }
       if (settings.display_name != nullptr) {
         const size_t slash = path.rfind('/');
         const bool root = slash == std::string::npos || slash + 1 == path.size();
-        CopyBounded(root ? std::string_view(path) : std::string_view(path).substr(slash + 1),
+        CopyBounded(services_.lead_bytes,
+                    root ? std::string_view(path) : std::string_view(path).substr(slash + 1),
                     settings.display_name);
       }
       return new Folder(std::move(path));
@@ -258,12 +271,16 @@ class ZenityDialogs final : public Dialogs {
     }
     return 0;
   }
+
+ private:
+  const DialogServices services_;
 };
 
 }  // namespace
 
 Dialogs& Dialogs::Default() {
-  static NoDestructor<ZenityDialogs> instance;
+  static const DialogServices services{CodePage::Default(), ProcessLeadBytes(), Windows::Default()};
+  static NoDestructor<ZenityDialogs> instance(services);
   return *instance.get();
 }
 
