@@ -30,8 +30,8 @@ uint64_t Mix(uint64_t x) {
 std::string UniqueSuffix() {
   static const uint64_t seed = Seed();
   static std::atomic<uint64_t> counter{0};
-  const uint64_t now = static_cast<uint64_t>(
-      std::chrono::steady_clock::now().time_since_epoch().count());
+  const uint64_t now =
+      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
   uint64_t x = Mix(seed ^ Mix(now) ^
                    (counter.fetch_add(1, std::memory_order_relaxed) * 0x9E3779B97F4A7C15ULL));
   static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";

@@ -48,11 +48,11 @@ class UniqueFd {
 bool PlantedByAnother(const struct stat& dir, uid_t owner);
 
 struct WalkedPath {
-  UniqueFd dir;           // the directory that holds `name` (O_PATH)
-  struct stat dir_stat;   // what fstat said of it
-  std::string name;       // the final component: never empty, ".", ".." or a link
-  bool exists = false;    // whether `name` exists in `dir`
-  struct stat stat;       // what it is, when it exists (not followed)
+  UniqueFd dir;               // the directory that holds `name` (O_PATH)
+  struct stat dir_stat;       // what fstat said of it
+  std::string name;           // the final component: never empty, ".", ".." or a link
+  bool exists = false;        // whether `name` exists in `dir`
+  struct stat stat;           // what it is, when it exists (not followed)
   bool through_link = false;  // the last component of the path was a link
 };
 
