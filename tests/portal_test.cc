@@ -94,7 +94,7 @@ class PortalBus : public ::testing::Test {
     Setenv("PATH", dir_.path());
     platform::CodePageWrapper cp(&platform::CodePage::Default());
     previous_table_ =
-        text::SetProcessLeadBytesForTesting(text::LeadByteTable::ForCodePage(1252, cp));
+        platform::SetProcessLeadBytesForTesting(text::LeadByteTable::ForCodePage(1252, cp));
   }
 
   void TearDown() override {
@@ -107,7 +107,7 @@ class PortalBus : public ::testing::Test {
         unsetenv(it->first.c_str());
       }
     }
-    if (previous_table_) text::SetProcessLeadBytesForTesting(*previous_table_);
+    if (previous_table_) platform::SetProcessLeadBytesForTesting(*previous_table_);
     if (answers_ >= 0) close(answers_);
     alarm(0);
     helper_groups[0] = 0;

@@ -73,7 +73,7 @@ TEST(StringMapLoader, FillsAnEmptyMapAsSettingInOrderDoes) {
     pairs.emplace_back(k, std::string(rng() % 50, static_cast<char>('a' + i % 26)));
   }
   for (size_t stop : {size_t{0}, size_t{1}, size_t{2}, pairs.size()}) {
-    CMapStringToString loaded(&cp932), set(&cp932);
+    CMapStringToString loaded(cp932), set(cp932);
     loaded.SetBucketCount(4000, true);
     set.SetBucketCount(4000, true);
     {
