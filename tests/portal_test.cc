@@ -19,6 +19,7 @@
 #include "background.h"
 #include "duduzuvez210.h"
 #include "platform/code_page.h"
+#include "platform/linux/dialogs.h"
 #include "platform/linux/process_runner.h"
 #include "platform/windowing.h"
 #include "test_util.h"
@@ -148,6 +149,10 @@ class PortalBus : public ::testing::Test {
   std::optional<text::LeadByteTable> previous_table_;
   OneWindow windows_;
   platform::ScopedService<platform::Windows> scoped_windows_{&windows_};
+  // The system's dialogs, attaching to the test's window.
+  std::unique_ptr<platform::Dialogs> dialogs_ = platform::NewLinuxDialogs(
+      {platform::CodePage::Default(), platform::ProcessLeadBytes(), windows_});
+  platform::ScopedService<platform::Dialogs> scoped_dialogs_{dialogs_.get()};
 };
 
 // What the open-file dialog below asks: the owner, the title, both filters

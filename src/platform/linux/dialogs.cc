@@ -10,7 +10,7 @@
 // after zenity the filter index comes back as it went in. A chosen path
 // that the process's code page cannot spell would name another file; such
 // a choice ends the dialog as a cancel does.
-#include "platform/dialogs.h"
+#include "platform/linux/dialogs.h"
 
 #include <unistd.h>
 
@@ -34,15 +34,6 @@ bool Set(const char* variable) {
 }
 
 bool HasDesktop() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY"); }
-
-// The services that the dialogs are given when made: the code page service,
-// the process's lead bytes (whose code page titles and paths are in) and
-// the desktop's windows.
-struct DialogServices {
-  CodePage& code_page;
-  const LeadByteTable& lead_bytes;
-  Windows& windows;
-};
 
 bool ToUtf8(const DialogServices& services, std::string_view text, std::string* utf8) {
   return services.code_page.ToUtf8(text, services.lead_bytes.code_page(), utf8);
@@ -277,6 +268,10 @@ class ZenityDialogs final : public Dialogs {
 };
 
 }  // namespace
+
+std::unique_ptr<Dialogs> NewLinuxDialogs(const DialogServices& services) {
+  return std::make_unique<ZenityDialogs>(services);
+}
 
 Dialogs& Dialogs::Default() {
   static const DialogServices services{CodePage::Default(), ProcessLeadBytes(), Windows::Default()};
