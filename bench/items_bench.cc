@@ -201,8 +201,12 @@ BENCHMARK(BM_Items_ChainWalk)
     ->RangeMultiplier(10)
     ->Range(10000, 1000000)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Lookup_Hits)->Arg(100000)->Arg(10000000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Lookup_Misses)->Arg(100000)->Arg(10000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Lookup_Hits)->Arg(100000)->Arg(1000000)->Arg(10000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Lookup_Misses)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Arg(10000000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enumerate_Ours)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enumerate_UnorderedMap)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
