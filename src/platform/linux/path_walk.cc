@@ -132,6 +132,16 @@ FileStatus Walk(const std::string& path, WalkedPath* out) {
   if (::fstat(dir.get(), &dir_stat) != 0) return StatusOf(errno);
   int links = 0;
   bool last_was_link = false;
+  // The walk ends at `name` in the directory held now.
+  const auto finish = [&](const std::string& name, const struct stat* st) {
+    out->exists = st != nullptr;
+    if (st != nullptr) out->stat = *st;
+    out->name = name;
+    out->through_link = last_was_link;
+    out->dir = std::move(dir);
+    out->dir_stat = dir_stat;
+    return FileStatus::kOk;
+  };
   if (pending.empty()) return FileStatus::kNotAFile;  // "/"
   while (!pending.empty()) {
     const std::string name = std::move(pending.back());
@@ -140,14 +150,7 @@ FileStatus Walk(const std::string& path, WalkedPath* out) {
     if (last && (name == "." || name == "..")) return FileStatus::kNotAFile;
     UniqueFd fd(OpenPath(dir.get(), name.c_str(), 0));
     if (fd.get() < 0) {
-      if (last && errno == ENOENT) {
-        out->exists = false;
-        out->name = name;
-        out->through_link = last_was_link;
-        out->dir = std::move(dir);
-        out->dir_stat = dir_stat;
-        return FileStatus::kOk;
-      }
+      if (last && errno == ENOENT) return finish(name, nullptr);
       return StatusOf(errno);
     }
     struct stat st;
@@ -171,15 +174,7 @@ FileStatus Walk(const std::string& path, WalkedPath* out) {
       if (pending.empty()) return FileStatus::kNotAFile;  // a link to "/"
       continue;
     }
-    if (last) {
-      out->exists = true;
-      out->stat = st;
-      out->name = name;
-      out->through_link = last_was_link;
-      out->dir = std::move(dir);
-      out->dir_stat = dir_stat;
-      return FileStatus::kOk;
-    }
+    if (last) return finish(name, &st);
     if (!S_ISDIR(st.st_mode)) return FileStatus::kNotFound;
     dir = std::move(fd);
     dir_stat = st;
