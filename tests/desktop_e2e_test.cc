@@ -106,24 +106,11 @@ class VirtualDesktop : public ::testing::Test {
 
   void TearDown() override {
     xvfb_.reset();
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->second) {
-        setenv(it->first.c_str(), it->second->c_str(), 1);
-      } else {
-        unsetenv(it->first.c_str());
-      }
-    }
     if (previous_table_) platform::SetProcessLeadBytesForTesting(*previous_table_);
   }
 
-  void Setenv(const std::string& name, std::optional<std::string> value) {
-    const char* old = std::getenv(name.c_str());
-    saved_.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
-    if (value) {
-      setenv(name.c_str(), value->c_str(), 1);
-    } else {
-      unsetenv(name.c_str());
-    }
+  void Setenv(const std::string& name, const std::optional<std::string>& value) {
+    environment_.Set(name, value);
   }
 
   void UseCodePage(uint32_t code_page) {
@@ -155,7 +142,7 @@ class VirtualDesktop : public ::testing::Test {
   testing::TempDir home_;
   std::vector<std::string> paths_;
   std::optional<Background> xvfb_;
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+  testing::ScopedEnvironment environment_;
   std::optional<text::LeadByteTable> previous_table_;
 };
 

@@ -101,13 +101,6 @@ class PortalBus : public ::testing::Test {
   void TearDown() override {
     portal_.reset();
     bus_.reset();
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->second) {
-        setenv(it->first.c_str(), it->second->c_str(), 1);
-      } else {
-        unsetenv(it->first.c_str());
-      }
-    }
     if (previous_table_) platform::SetProcessLeadBytesForTesting(*previous_table_);
     if (answers_ >= 0) close(answers_);
     alarm(0);
@@ -115,10 +108,8 @@ class PortalBus : public ::testing::Test {
     helper_groups[1] = 0;
   }
 
-  void Setenv(const std::string& name, const std::string& value) {
-    const char* old = std::getenv(name.c_str());
-    saved_.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
-    setenv(name.c_str(), value.c_str(), 1);
+  void Setenv(const std::string& name, const std::optional<std::string>& value) {
+    environment_.Set(name, value);
   }
 
   // Starts the stand-in portal (see portal_stand_in.py for the arguments).
@@ -145,7 +136,7 @@ class PortalBus : public ::testing::Test {
   std::string python_ = "/usr/bin/python3";
   std::optional<Background> bus_, portal_;
   int answers_ = -1;
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+  testing::ScopedEnvironment environment_;
   std::optional<text::LeadByteTable> previous_table_;
   OneWindow windows_;
   platform::ScopedService<platform::Windows> scoped_windows_{&windows_};

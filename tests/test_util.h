@@ -85,17 +85,29 @@ bool InChildProcess(std::initializer_list<const char*> environment);
 // through its result, not through test assertions.
 int RunAsUser(uid_t uid, gid_t gid, const std::function<int()>& body);
 
+// Environment variables set for a while: each is restored at destruction
+// to what it was before the first Set, in reverse order.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment() = default;
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+  // Sets `name` to `value`, or unsets it for std::nullopt.
+  void Set(const std::string& name, const std::optional<std::string>& value);
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
 // While it lives, the process sees no desktop: DISPLAY and WAYLAND_DISPLAY
 // are unset, and restored at destruction.
 class WithoutDesktop {
  public:
   WithoutDesktop();
-  ~WithoutDesktop();
-  WithoutDesktop(const WithoutDesktop&) = delete;
-  WithoutDesktop& operator=(const WithoutDesktop&) = delete;
 
  private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+  ScopedEnvironment environment_;
 };
 #endif
 

@@ -73,18 +73,28 @@ int RunAsUser(uid_t uid, gid_t gid, const std::function<int()>& body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 127;
 }
 
-WithoutDesktop::WithoutDesktop() {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* value = std::getenv(name);
-    saved_.emplace_back(name, value != nullptr ? std::optional<std::string>(value) : std::nullopt);
-    unsetenv(name);
+ScopedEnvironment::~ScopedEnvironment() {
+  for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+    if (it->second) {
+      setenv(it->first.c_str(), it->second->c_str(), 1);
+    } else {
+      unsetenv(it->first.c_str());
+    }
   }
 }
 
-WithoutDesktop::~WithoutDesktop() {
-  for (const auto& [name, value] : saved_) {
-    if (value) setenv(name.c_str(), value->c_str(), 1);
+void ScopedEnvironment::Set(const std::string& name, const std::optional<std::string>& value) {
+  const char* old = std::getenv(name.c_str());
+  saved_.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+  if (value) {
+    setenv(name.c_str(), value->c_str(), 1);
+  } else {
+    unsetenv(name.c_str());
   }
+}
+
+WithoutDesktop::WithoutDesktop() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) environment_.Set(name, std::nullopt);
 }
 
 bool WithLibrarySearchPath(const std::string& dir) {
