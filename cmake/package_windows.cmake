@@ -5,6 +5,7 @@
 #   lib/libduduzuvez210.dll.a        the import library for MinGW
 #   lib/DUDUZUVEZ210.lib             the import library for Microsoft's linker
 #   include/duduzuvez210.h           the header
+#   bin/dzv.exe, bin/dzv.txt         the command-line client and its manual
 # (the lib and dev components; the CMake package and pkg-config file of the
 # dev component come along).
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -22,7 +23,9 @@ set(CPACK_SYSTEM_NAME ${_dzv_windows_system})
 set(DZV_WINDOWS_PACKAGE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${_dzv_windows_system})
 set(CPACK_PACKAGE_FILE_NAME ${DZV_WINDOWS_PACKAGE_NAME})
 set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
-# Only the library's components: no dzv in the client's package.
+# The library's components and dzv, which a client's maintainer runs where
+# the client runs.
 set(CPACK_INSTALL_CMAKE_PROJECTS
   ${PROJECT_BINARY_DIR} ${PROJECT_NAME} lib /
-  ${PROJECT_BINARY_DIR} ${PROJECT_NAME} dev /)
+  ${PROJECT_BINARY_DIR} ${PROJECT_NAME} dev /
+  ${PROJECT_BINARY_DIR} ${PROJECT_NAME} dzv /)

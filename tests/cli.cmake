@@ -10,8 +10,9 @@ target_compile_definitions(dzv_tests PRIVATE
 
 # dzv's own reading of an archive's framing, checked against the library's.
 target_sources(dzv_tests PRIVATE
-  ${PROJECT_SOURCE_DIR}/tools/dzv/archive_probe.cc ${PROJECT_SOURCE_DIR}/tools/dzv/file_checks.cc
-  ${PROJECT_SOURCE_DIR}/tools/dzv/path_walk.cc)
+  ${PROJECT_SOURCE_DIR}/tools/dzv/archive_probe.cc
+  ${PROJECT_SOURCE_DIR}/tools/dzv/posix/file_checks.cc
+  ${PROJECT_SOURCE_DIR}/tools/dzv/posix/path_walk.cc)
 target_include_directories(dzv_tests PRIVATE ${PROJECT_SOURCE_DIR}/tools/dzv)
 
 add_test(NAME examples.tour COMMAND sh ${PROJECT_SOURCE_DIR}/examples/tour.sh ${PROJECT_BINARY_DIR})

@@ -3,8 +3,9 @@
 // never lose each other's change.
 //
 // The library saves by writing a new file and renaming it over the old one,
-// so the archive's own inode does not last from one save to the next: the
-// lock is flock(2) on a lock file beside the file that the save writes,
+// so the archive's own file does not last from one save to the next: the
+// lock is taken on a lock file beside the file that the save writes
+// (flock(2) on Linux, LockFileEx on Windows),
 // ".NAME.lock" in the directory of the archive after links are followed
 // (a name too long for that suffix is shortened and given a hash). The lock
 // file is made when missing, with the read and write bits of the archive
@@ -16,9 +17,18 @@
 #ifndef DZV_TOOLS_DZV_ARCHIVE_LOCK_H_
 #define DZV_TOOLS_DZV_ARCHIVE_LOCK_H_
 
+#include <chrono>
+#include <cstddef>
 #include <string>
 
 namespace dzv::cli {
+
+// How long a command waits for another holder of the lock.
+constexpr auto kLockWait = std::chrono::seconds(5);
+
+// ".NAME.lock" for the file NAME; a name too long for that (over
+// longest_name bytes) keeps its first bytes and a hash of the whole name.
+std::string LockNameOf(const std::string& name, size_t longest_name);
 
 class ArchiveLock {
  public:
@@ -37,7 +47,11 @@ class ArchiveLock {
 
  private:
   std::string file_;
+#ifdef _WIN32
+  void* handle_ = nullptr;  // the lock file's, while locked
+#else
   int fd_ = -1;
+#endif
 };
 
 }  // namespace dzv::cli

@@ -1,11 +1,10 @@
 #include "cli.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 
 #include "escapes.h"
+#include "system.h"
 
 namespace dzv::cli {
 namespace {
@@ -26,7 +25,34 @@ std::string UsageLine(const Family& family, const Command& command) {
   return line;
 }
 
-void PrintFamilyHelp(const Family& family) {
+}  // namespace
+
+std::span<const Family* const> Families() {
+  static const Family* const families[] = {
+      &DictFamily(),      &ProfileFamily(), &ModelFamily(),       &RegistryFamily(),
+      &ClipboardFamily(), &DialogFamily(),  &CredentialsFamily(),
+  };
+  return families;
+}
+
+std::string OverallHelp() {
+  std::string text =
+      "Usage: dzv FAMILY COMMAND [ARGUMENTS]\n\n"
+      "A command-line client of libduduzuvez210: look into and repair dictionary\n"
+      "archives and text forms, profile layers, registry values and model files.\n\n"
+      "Families:\n";
+  for (const Family* family : Families()) {
+    std::string name = "  " + std::string(family->name);
+    name.resize(15, ' ');
+    text += name + std::string(family->summary) + "\n";
+  }
+  text +=
+      "\nRun 'dzv FAMILY --help' for its commands, 'dzv FAMILY COMMAND --help' for one.\n"
+      "Exit status: 0 done, 1 the operation failed, 2 wrong usage.\n";
+  return text;
+}
+
+std::string FamilyHelp(const Family& family) {
   std::string text = "Usage: dzv " + std::string(family.name) + " COMMAND [ARGUMENTS]\n\n" +
                      std::string(family.summary) + "\n";
   if (!family.details.empty()) text += "\n" + std::string(family.details) + "\n";
@@ -42,10 +68,10 @@ void PrintFamilyHelp(const Family& family) {
     text += head + std::string(command.summary) + "\n";
   }
   text += "\nRun 'dzv " + std::string(family.name) + " COMMAND --help' for one command.\n";
-  Out(text);
+  return text;
 }
 
-void PrintCommandHelp(const Family& family, const Command& command) {
+std::string CommandHelp(const Family& family, const Command& command) {
   std::string text =
       "Usage: " + UsageLine(family, command) + "\n\n" + std::string(command.summary) + "\n";
   if (!command.details.empty()) text += "\n" + std::string(command.details) + "\n";
@@ -57,10 +83,20 @@ void PrintCommandHelp(const Family& family, const Command& command) {
     text += head + std::string(option.help) + "\n";
   }
   text += "  --help              show this help\n";
-  Out(text);
+  return text;
 }
 
-}  // namespace
+std::string Manual() {
+  const std::string rule(78, '=');
+  std::string text = OverallHelp();
+  for (const Family* family : Families()) {
+    text += "\n" + rule + "\n" + FamilyHelp(*family);
+    for (const Command& command : family->commands) {
+      text += "\n" + std::string(rule.size(), '-') + "\n" + CommandHelp(*family, command);
+    }
+  }
+  return text;
+}
 
 Args::Args(std::span<const std::string> words, std::span<const Option> options) {
   bool options_ended = false;
@@ -119,7 +155,7 @@ int RunFamily(const Family& family, std::span<const std::string> words) {
     return kExitUsage;
   }
   if (IsHelp(words[0])) {
-    PrintFamilyHelp(family);
+    Out(FamilyHelp(family));
     return kExitOk;
   }
   const auto command = std::find_if(family.commands.begin(), family.commands.end(),
@@ -132,7 +168,7 @@ int RunFamily(const Family& family, std::span<const std::string> words) {
   try {
     const Args args(words.subspan(1), command->options);
     if (args.help()) {
-      PrintCommandHelp(family, *command);
+      Out(CommandHelp(family, *command));
       return kExitOk;
     }
     if (args.size() < command->min_arguments) throw UsageError("too few arguments");
@@ -151,20 +187,11 @@ int RunFamily(const Family& family, std::span<const std::string> words) {
 
 void Out(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
 
-namespace {
-
-bool StdoutIsTerminal() {
-  static const bool terminal = isatty(STDOUT_FILENO) == 1;
-  return terminal;
-}
-
-}  // namespace
-
 void OutValue(std::string_view value, bool raw) {
   if (raw) {
     Out(value);
-  } else if (StdoutIsTerminal()) {
-    Out(Harmless(value) + "\n");
+  } else if (IsTerminal(stdout)) {
+    WriteToTerminal(stdout, Harmless(value) + "\n");
   } else {
     Out(value);  // no copy: a value may be hundreds of megabytes
     Out("\n");
@@ -174,10 +201,12 @@ void OutValue(std::string_view value, bool raw) {
 void OutLine(std::string_view line) { OutValue(line, false); }
 
 void Note(std::string_view message) {
-  static const bool terminal = isatty(STDERR_FILENO) == 1;
-  const std::string shown = terminal ? Harmless(message) : std::string(message);
-  std::fwrite(shown.data(), 1, shown.size(), stderr);
-  std::fputc('\n', stderr);
+  if (IsTerminal(stderr)) {
+    WriteToTerminal(stderr, Harmless(message) + "\n");
+  } else {
+    std::fwrite(message.data(), 1, message.size(), stderr);
+    std::fputc('\n', stderr);
+  }
 }
 
 }  // namespace dzv::cli

@@ -94,6 +94,17 @@ const Family& ClipboardFamily();
 const Family& DialogFamily();
 const Family& CredentialsFamily();
 
+// Every family, in that order.
+std::span<const Family* const> Families();
+
+// The help texts, made from the tables: dzv's own (--help), a family's, a
+// command's, and all of them one after the other (the manual shipped as
+// dzv.txt beside dzv.exe).
+std::string OverallHelp();
+std::string FamilyHelp(const Family& family);
+std::string CommandHelp(const Family& family, const Command& command);
+std::string Manual();
+
 // Runs the family's command named by words[0] with the words after it;
 // handles --help and reports wrong usage. Failure propagates to the caller.
 int RunFamily(const Family& family, std::span<const std::string> words);

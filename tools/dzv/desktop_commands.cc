@@ -1,6 +1,4 @@
 // dzv clipboard and dzv dialog: the desktop services of the library.
-#include <unistd.h>
-
 #include <cstdlib>
 #include <iostream>
 #include <iterator>
@@ -9,6 +7,7 @@
 #include "cli.h"
 #include "duduzuvez210.h"
 #include "escapes.h"
+#include "system.h"
 
 namespace dzv::cli {
 namespace {
@@ -25,41 +24,6 @@ DZV_HWND Owner(const Args& args) {
   if (text.empty() || *end != '\0')
     throw UsageError("--owner takes a window id, not '" + text + "'");
   return reinterpret_cast<DZV_HWND>(static_cast<uintptr_t>(id));
-}
-
-// Where the session clipboard lives, for messages.
-std::string SessionClipboardDirectory() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && runtime[0] == '/') return std::string(runtime) + "/duduzuvez210";
-  return "/tmp/duduzuvez210-" + std::to_string(geteuid());
-}
-
-bool OnPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::string_view dirs(path != nullptr ? path : "");
-  while (!dirs.empty()) {
-    const size_t colon = dirs.find(':');
-    const std::string dir(dirs.substr(0, colon));
-    if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0) return true;
-    dirs = colon == dirs.npos ? std::string_view() : dirs.substr(colon + 1);
-  }
-  return false;
-}
-
-// Why a dialog gave no choice.
-std::string WhyNoChoice(const char* what) {
-  const char* x11 = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0')) {
-    return std::string("no ") + what + " chosen: there is no desktop (DISPLAY and " +
-           "WAYLAND_DISPLAY are unset)";
-  }
-  if (!OnPath("zenity")) {
-    return std::string("no ") + what +
-           " chosen: the dialog was cancelled, or there is no desktop portal and zenity is not "
-           "installed";
-  }
-  return std::string("no ") + what + " chosen: the dialog was cancelled";
 }
 
 int ClipboardGet(const Args& args) {
@@ -92,10 +56,7 @@ int ClipboardSet(const Args& args) {
   const bool stored = text.empty() ? _GetClipboardDataLength(owner) == 1
                                    : static_cast<size_t>(length) == text.size();
   if (!stored) {
-    throw Failure(
-        "the clipboard refused the text: another program holds it open, or its "
-        "store " +
-        SessionClipboardDirectory() + " cannot be used");
+    throw Failure("the clipboard refused the text: " + WhyClipboardRefused());
   }
   return kExitOk;
 }

@@ -1,9 +1,9 @@
 #include "escapes.h"
 
 #include <cctype>
-#include <cstdlib>
 
 #include "cli.h"
+#include "system.h"
 
 namespace dzv::cli {
 namespace {
@@ -25,26 +25,16 @@ enum class Form {
   kEuc,       // EUC-JP, EUC-TW: lead bytes 0x8E, 0x8F, 0xA1-0xFE
 };
 
-// The code page's form, from the locale environment as the library reads it.
+// The form of the code page the library uses.
 Form CodePageForm() {
   static const Form form = [] {
-    std::string locale;
-    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-      const char* value = std::getenv(name);
-      if (value != nullptr && *value != '\0') {
-        locale = value;
-        break;
-      }
-    }
-    const size_t dot = locale.find('.');
-    std::string codeset = dot == std::string::npos ? locale : locale.substr(dot + 1);
-    codeset = codeset.substr(0, codeset.find('@'));
+    const std::string codeset = CodePageName();
     std::string name;
     for (const char c : codeset) {
       if (c != '-' && c != '_')
         name += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
-    if (name == "UTF8") return Form::kUtf8;
+    if (name == "UTF8" || name == "CP65001") return Form::kUtf8;
     for (const char* sjis : {"SJIS", "SHIFTJIS", "CP932", "WINDOWS31J"}) {
       if (name == sjis) return Form::kShiftJis;
     }

@@ -1,8 +1,9 @@
 // How dzv shows bytes that a terminal would hide or obey, and reads them
 // back. A control character is shown as "\xHH", one escape per byte ("\t",
 // "\r" and "\n" by name): the C0 controls 0x00-0x1F, DEL 0x7F and the C1
-// controls, whose bytes depend on the code page (the one the library uses,
-// named by the first non-empty of LC_ALL, LC_CTYPE and LANG):
+// controls, whose bytes depend on the code page (the one the library uses:
+// on Linux named by the first non-empty of LC_ALL, LC_CTYPE and LANG, on
+// Windows the ANSI code page):
 //   - UTF-8: U+0080-U+009F (the bytes C2 80 to C2 9F), and every byte that
 //     is not part of a valid UTF-8 sequence;
 //   - the double-byte code pages (932, 936, 949, 950, 1361, GB18030, EUC-JP,

@@ -7,31 +7,10 @@
 #include <vector>
 
 #include "cli.h"
+#include "system.h"
 
 namespace dzv::cli {
 namespace {
-
-const Family* const kFamilies[] = {
-    &DictFamily(),      &ProfileFamily(), &ModelFamily(),       &RegistryFamily(),
-    &ClipboardFamily(), &DialogFamily(),  &CredentialsFamily(),
-};
-
-void PrintHelp() {
-  std::string text =
-      "Usage: dzv FAMILY COMMAND [ARGUMENTS]\n\n"
-      "A command-line client of libduduzuvez210: look into and repair dictionary\n"
-      "archives and text forms, profile layers, registry values and model files.\n\n"
-      "Families:\n";
-  for (const Family* family : kFamilies) {
-    std::string name = "  " + std::string(family->name);
-    name.resize(15, ' ');
-    text += name + std::string(family->summary) + "\n";
-  }
-  text +=
-      "\nRun 'dzv FAMILY --help' for its commands, 'dzv FAMILY COMMAND --help' for one.\n"
-      "Exit status: 0 done, 1 the operation failed, 2 wrong usage.\n";
-  Out(text);
-}
 
 int Run(const std::vector<std::string>& words) {
   if (words.empty()) {
@@ -40,14 +19,14 @@ int Run(const std::vector<std::string>& words) {
     return kExitUsage;
   }
   if (words[0] == "--help" || words[0] == "-h") {
-    PrintHelp();
+    Out(OverallHelp());
     return kExitOk;
   }
   if (words[0] == "--version") {
     Out("dzv " DZV_VERSION " (duduzuvez210)\n");
     return kExitOk;
   }
-  for (const Family* family : kFamilies) {
+  for (const Family* family : Families()) {
     if (family->name == words[0]) {
       return RunFamily(*family, std::span<const std::string>(words).subspan(1));
     }
@@ -62,6 +41,7 @@ int Run(const std::vector<std::string>& words) {
 
 int main(int argc, char** argv) {
   using namespace dzv::cli;
+  PrepareStandardStreams();
   int status;
   try {
     status = Run(std::vector<std::string>(argv + 1, argv + argc));

@@ -1,10 +1,9 @@
 #include "progress.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "escapes.h"
+#include "system.h"
 
 namespace dzv::cli {
 namespace {
@@ -36,6 +35,6 @@ void Progress::Update(uint64_t done) {
   std::fflush(stderr);
 }
 
-bool ProgressWanted(uint64_t size) { return size >= kLargeFile && isatty(STDERR_FILENO) == 1; }
+bool ProgressWanted(uint64_t size) { return size >= kLargeFile && IsTerminal(stderr); }
 
 }  // namespace dzv::cli

@@ -1,18 +1,13 @@
 // dzv registry: values of the registry, named by a key path such as
 // HKCU\Software\Vendor\App.
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "cli.h"
 #include "duduzuvez210.h"
 #include "escapes.h"
+#include "system.h"
 
 namespace dzv::cli {
 namespace {
@@ -58,106 +53,16 @@ KeyPath ParseKeyPath(const std::string& text) {
                    "HKCC or their full names (HKEY_CURRENT_USER, ...)");
 }
 
-// Where the registry lives, for messages (an XDG_CONFIG_HOME that is not an
-// absolute path is not used).
-std::string RegistryFile() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  if (config != nullptr && config[0] == '/')
-    return std::string(config) + "/duduzuvez210/registry.db";
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr && home[0] == '/' ? home : "~") +
-         "/.config/duduzuvez210/registry.db";
-}
-
-// Why the library would refuse the registry's place, as far as lstat and
-// stat tell ("" when nothing is found): it uses only a directory of the
-// user's own, reached through directories that only root or the user can
-// change (sticky ones aside), and files of the user's with one link.
-std::string PlaceProblem() {
-  const std::string database = RegistryFile();
-  const std::string dir = database.substr(0, database.rfind('/'));
-  const uid_t self = geteuid();
-  struct stat st;
-  for (size_t slash = 0; slash < dir.size(); ++slash) {
-    slash = std::min(dir.find('/', slash + 1), dir.size());
-    const std::string above = dir.substr(0, slash);
-    if (lstat(above.c_str(), &st) != 0) return "";
-    if (S_ISLNK(st.st_mode) && st.st_uid != 0 && st.st_uid != self) {
-      return above + " is a symbolic link of another user's";
-    }
-    if (stat(above.c_str(), &st) != 0) return "";
-    if (st.st_uid != 0 && st.st_uid != self) return above + " belongs to another user";
-    if ((st.st_mode & 022) != 0 && (st.st_mode & S_ISVTX) == 0) {
-      return above + " may be written by other users";
-    }
-  }
-  if (stat(dir.c_str(), &st) != 0) return "";
-  if (!S_ISDIR(st.st_mode)) return dir + " is not a directory";
-  if (st.st_uid != self) return dir + " belongs to another user";
-  if ((st.st_mode & 022) != 0) return dir + " may be written by other users than its owner";
-  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-    const std::string file = database + suffix;
-    if (lstat(file.c_str(), &st) != 0) continue;
-    if (S_ISLNK(st.st_mode)) return file + " is a symbolic link";
-    if (!S_ISREG(st.st_mode)) return file + " is not a regular file";
-    if (st.st_uid != self) return file + " belongs to another user";
-    if (st.st_nlink != 1) return file + " has another hard link";
-  }
-  return "";
-}
-
 // "the registry (PATH) cannot be opened", with the reason when dzv finds it.
 std::string CannotOpen() {
-  const std::string problem = PlaceProblem();
-  return "the registry (" + RegistryFile() + ") cannot be opened" +
+  const std::string problem = RegistryPlaceProblem();
+  return RegistryShown() + " cannot be opened" +
          (problem.empty() ? "" : ": " + problem + "; only a place of the user's own is used");
-}
-
-// Whether another process holds a write lock on the registry: on the
-// database file (a connection in exclusive locking mode, or one writing
-// outside WAL mode) or on the WAL index's write lock, byte 120 of the
-// "-shm" file (a write transaction). The library reports such a wait that
-// ran out only as 0; dzv reads /proc/locks, which opens and locks nothing
-// of the registry. Files are matched by inode number alone, since the
-// device that /proc/locks names need not be the one stat gives (btrfs,
-// overlayfs).
-bool LockedByAnotherProcess() {
-  const std::string database = RegistryFile();
-  struct stat db, shm;
-  if (stat(database.c_str(), &db) != 0) return false;
-  const bool have_shm = stat((database + "-shm").c_str(), &shm) == 0;
-  constexpr unsigned long long kWalWriteLock = 120;
-  std::ifstream locks("/proc/locks");
-  const long long self = getpid();
-  for (std::string line; std::getline(locks, line);) {
-    // "1: POSIX  ADVISORY  WRITE 14742 fe:00:10952922 120 120"; a waiter's
-    // line has "->" after the number.
-    std::istringstream fields(line);
-    std::string number, kind, mode, access, file, end;
-    long long pid = 0;
-    unsigned long long start = 0;
-    fields >> number >> kind;
-    if (kind == "->") continue;
-    if (!(fields >> mode >> access >> pid >> file >> start >> end)) continue;
-    if (access != "WRITE" || pid == self) continue;
-    const unsigned long long inode =
-        std::strtoull(file.substr(file.rfind(':') + 1).c_str(), nullptr, 10);
-    if (inode == db.st_ino) return true;
-    if (have_shm && inode == shm.st_ino && start <= kWalWriteLock &&
-        (end == "EOF" || std::strtoull(end.c_str(), nullptr, 10) >= kWalWriteLock)) {
-      return true;
-    }
-  }
-  return false;
 }
 
 // Throws when another process holds the registry locked.
 void RequireNotLocked() {
-  if (LockedByAnotherProcess()) {
-    throw Failure("the registry (" + RegistryFile() +
-                  ") is locked by another process; the "
-                  "call waited 10 s for it. Try again when that process is done");
-  }
+  if (std::string locked = RegistryLockedMessage(); !locked.empty()) throw Failure(locked);
 }
 
 bool Lists(DZV_HKEY root, const std::string& path) {
@@ -205,10 +110,14 @@ int Write(const Args& args) {
   const std::string text = args.Has("--escapes") ? Unescape(args[2]) : args[2];
   if (!_ProfileRegistryWrite(key.root, key.path.c_str(), args[1].c_str(), text.c_str())) {
     RequireNotLocked();
-    const std::string problem = PlaceProblem();
-    if (!problem.empty()) throw Failure(key.shown + ": could not write the value: " + CannotOpen());
-    throw Failure(key.shown + ": could not write the value '" + args[1] + "' (the registry " +
-                  RegistryFile() + " cannot be opened or written)");
+    if (!RegistryPlaceProblem().empty()) {
+      throw Failure(key.shown + ": could not write the value: " + CannotOpen());
+    }
+    if (const std::string why = WhyKeyUnwritable(key.root, key.path); !why.empty()) {
+      throw Failure(key.shown + ": could not write the value '" + args[1] + "': " + why);
+    }
+    throw Failure(key.shown + ": could not write the value '" + args[1] + "' (" + RegistryShown() +
+                  " cannot be opened or written)");
   }
   OutLine(key.shown + ": " + args[1] + " = " + Visible(text));
   return kExitOk;
