@@ -1,11 +1,14 @@
 // dzv model: statistics and outlines of model files.
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "cli_test_util.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace dzv::cli_test {
 namespace {
@@ -13,7 +16,7 @@ namespace {
 // ---- Model files -----------------------------------------------------------
 
 TEST_F(DzvTest, ModelStatsCountsKindsNestingAndTheFinalLevel) {
-  const Result r = Dzv({"model", "stats", DZV_SOURCE_DIR "/examples/data/orders.mdl"});
+  const Result r = Dzv({"model", "stats", HostPath(DZV_SOURCE_DIR "/examples/data/orders.mdl")});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_THAT(r.out, HasSubstr("final level: 0\n"));
   EXPECT_THAT(r.out, HasSubstr("State_Machine object                 9         1\n"));
@@ -57,7 +60,7 @@ TEST_F(DzvTest, ModelOutlineIndentsObjectsByLevel) {
 }
 
 TEST_F(DzvTest, ModelProgressGoesToStandardErrorOnly) {
-  const std::string file = DZV_SOURCE_DIR "/examples/data/orders.mdl";
+  const std::string file = HostPath(DZV_SOURCE_DIR "/examples/data/orders.mdl");
   const Result quiet = Dzv({"model", "stats", file});
   const Result bar = Dzv({"model", "stats", "--progress", file});
   EXPECT_EQ(bar.out, quiet.out);
@@ -71,8 +74,8 @@ TEST_F(DzvTest, RealModelFilesBalanceAndEveryLineIsCounted) {
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
     if (entry.path().extension() != ".mdl") continue;
-    const std::string bytes = ReadFileBytes(entry.path());
-    const Result r = Dzv({"model", "stats", entry.path()});
+    const std::string bytes = ReadFileBytes(entry.path().string());
+    const Result r = Dzv({"model", "stats", HostPath(entry.path().string())});
     ASSERT_EQ(r.status, 0) << entry.path();
     const auto lines = std::count(bytes.begin(), bytes.end(), '\n');
     EXPECT_THAT(r.out, HasSubstr(": " + std::to_string(lines) + " lines\n")) << entry.path();

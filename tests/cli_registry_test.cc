@@ -1,15 +1,18 @@
 // dzv registry: values and keys of the registry.
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "cli_test_util.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace dzv::cli_test {
 namespace {
@@ -22,7 +25,13 @@ TEST_F(DzvTest, RegistryValuesRoundTripAndMissingKeysAreNamed) {
   EXPECT_EQ(Dzv({"registry", "write", "HKEY_CURRENT_USER\\Software\\Acme\\Orders", "Port", "1521"})
                 .status,
             0);
+#ifdef _WIN32
+  // The system's registry promises no order of values (Wine sorts them).
+  const std::string listed = Dzv({"registry", "list", key}).out;
+  EXPECT_TRUE(listed == "Server\nPort\n" || listed == "Port\nServer\n") << listed;
+#else
   EXPECT_EQ(Dzv({"registry", "list", key}).out, "Server\nPort\n");
+#endif
   EXPECT_EQ(Dzv({"registry", "read", "hkcu\\software\\acme\\orders", "server"}).out, "db1\n");
   EXPECT_EQ(Dzv({"registry", "read", "--raw", key, "Port"}).out, std::string("1521\0", 5));
   // The roots are separate trees.
@@ -46,6 +55,8 @@ TEST_F(DzvTest, RegistryValuesRoundTripAndMissingKeysAreNamed) {
 }
 
 TEST_F(DzvTest, ARegistryThatCannotBeOpenedIsSaidSo) {
+  DZV_LINUX_ONLY("the registry is a database file of the user's");
+#ifndef _WIN32
   Write("config", "a file where the registry's directory should be");
   const Result r = Dzv({"registry", "read", "HKCU\\Software", "x"});
   EXPECT_EQ(r.status, 1);
@@ -80,9 +91,12 @@ TEST_F(DzvTest, ARegistryThatCannotBeOpenedIsSaidSo) {
     }
   }
   EXPECT_FALSE(dzv::testing::FileExists(File("elsewhere.db"))) << "the link was followed";
+#endif
 }
 
 TEST_F(DzvTest, ARegistryLockedByAnotherProcessIsSaidSo) {
+  DZV_LINUX_ONLY("the registry is a database file that another process can lock");
+#ifndef _WIN32
   const std::string key = "HKCU\\Software\\Acme";
   ASSERT_EQ(Dzv({"registry", "write", key, "v", "1"}).status, 0);
   const std::string database = File("config") + "/duduzuvez210/registry.db";
@@ -103,6 +117,7 @@ TEST_F(DzvTest, ARegistryLockedByAnotherProcessIsSaidSo) {
     }
   }
   EXPECT_EQ(Dzv({"registry", "delete", key, "v"}).status, 0);
+#endif
 }
 
 }  // namespace

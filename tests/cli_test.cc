@@ -1,16 +1,19 @@
 // dzv as a user runs it: the command line, the help, and how output reaches
 // a terminal, a file or a full disk. Each family's commands have a file of
 // their own (cli_*_test.cc).
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <sstream>
 
 #include "cli_test_util.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace dzv::cli_test {
 namespace {
@@ -108,6 +111,8 @@ TEST_F(DzvTest, AValueThatLooksLikeAnOptionIsStoredOnlyAfterTheEndOfOptions) {
 }
 
 TEST_F(DzvTest, FileNamesPrintedToATerminalCannotDriveIt) {
+  DZV_LINUX_ONLY("a pseudo-terminal; Windows: ConsoleOutput.*");
+#ifndef _WIN32
   env_["LC_ALL"] = "C.UTF-8";
   const std::string name = "evil\x1b]2;PWNED\a\x1b[2J\xc2\x9b.dict";
   const std::string shown = "evil\\x1b]2;PWNED\\x07\\x1b[2J\\xc2\\x9b.dict";
@@ -127,9 +132,12 @@ TEST_F(DzvTest, FileNamesPrintedToATerminalCannotDriveIt) {
   const Result to_file = Dzv({"dict", "set", name, "k", "w"});
   EXPECT_EQ(to_file.out, name + ": set k (1 item)\n");
   EXPECT_EQ(Dzv({"dict", "show", "nosuch\x1b.dict"}).err, "dzv: nosuch\x1b.dict: no such file\n");
+#endif
 }
 
 TEST_F(DzvTest, ValuesPrintedToATerminalCannotDriveIt) {
+  DZV_LINUX_ONLY("a pseudo-terminal; Windows: ConsoleOutput.*");
+#ifndef _WIN32
   env_["LC_ALL"] = "C.UTF-8";
   const std::string value =
       "a\x1b[2J\xc2\x9b"
@@ -157,15 +165,19 @@ TEST_F(DzvTest, ValuesPrintedToATerminalCannotDriveIt) {
   env_["LC_ALL"] = "ja_JP.SJIS";
   Write("j.dict", Archive({{"k", "\x9b\x40\x9b"}}));
   EXPECT_EQ(DzvOnTerminal({"dict", "get", "j.dict", "k"}).out, "\x9b\x40\\x9b\n");
+#endif
 }
 
 TEST_F(DzvTest, AFullStandardOutputIsAFailure) {
+  DZV_LINUX_ONLY("/dev/full");
+#ifndef _WIN32
   Write("a.dict", Archive({{"k", "v"}}));
   const std::string command =
       std::string(DZV_CLI_PATH) + " dict show " + File("a.dict") + " > /dev/full 2> " + File("err");
   const int status = std::system(command.c_str());
   EXPECT_EQ(WEXITSTATUS(status), 1);
   EXPECT_THAT(ReadFileBytes(File("err")), HasSubstr("could not write to standard output"));
+#endif
 }
 
 }  // namespace

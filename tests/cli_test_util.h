@@ -4,30 +4,29 @@
 #ifndef DZV_TESTS_CLI_TEST_UTIL_H_
 #define DZV_TESTS_CLI_TEST_UTIL_H_
 
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "test_util.h"
+#ifndef _WIN32
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
 
-extern char** environ;
+#include "test_util.h"
 
 namespace dzv::cli_test {
 
@@ -48,7 +47,7 @@ struct Result {
 class DzvTest : public ::testing::Test {
  protected:
   DzvTest() {
-    mkdir(dir_.File("runtime").c_str(), 0700);
+    std::filesystem::create_directory(dir_.File("runtime"));
     env_["XDG_CONFIG_HOME"] = dir_.File("config");
     env_["XDG_RUNTIME_DIR"] = dir_.File("runtime");
     env_["DISPLAY"] = std::nullopt;
@@ -60,6 +59,7 @@ class DzvTest : public ::testing::Test {
     return Finish(Start(args, input));
   }
 
+#ifndef _WIN32
   // Runs dzv as Dzv does, with its standard output and standard error a
   // terminal, and returns in out what the terminal received (the terminal
   // passes bytes unchanged).
@@ -83,72 +83,38 @@ class DzvTest : public ::testing::Test {
     close(terminal);
     return result;
   }
+#endif
 
   // Starts dzv in dir_; tag tells apart the files of runs at the same time.
   // Its standard output and error go to the files of the run, or both to
   // terminal.
   struct Run {
-    pid_t pid = -1;
+    std::shared_ptr<::dzv::testing::ChildProcess> child;
     std::string out, err;  // empty when the output went to a terminal
   };
   Run Start(const std::vector<std::string>& args, const std::string& input = "",
             const std::string& tag = "", const std::string& terminal = "") {
-    std::vector<std::string> environment;
-    for (char** e = environ; *e != nullptr; ++e) {
-      const std::string entry = *e;
-      if (env_.count(entry.substr(0, entry.find('='))) == 0) environment.push_back(entry);
-    }
-    for (const auto& [name, value] : env_) {
-      if (value) environment.push_back(name + "=" + *value);
-    }
     Run run;
     const std::string in = dir_.File(".in" + tag);
     run.out = terminal.empty() ? dir_.File(".out" + tag) : "";
     run.err = terminal.empty() ? dir_.File(".err" + tag) : "";
     WriteFileBytes(in, input);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
-    if (terminal.empty()) {
-      posix_spawn_file_actions_addopen(&files, 1, run.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                       0600);
-    } else {
-      posix_spawn_file_actions_addopen(&files, 1, terminal.c_str(), O_RDWR | O_NOCTTY, 0);
-    }
-    if (terminal.empty()) {
-      posix_spawn_file_actions_addopen(&files, 2, run.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                       0600);
-    } else {
-      posix_spawn_file_actions_adddup2(&files, 1, 2);
-    }
     std::vector<std::string> words = {DZV_CLI_PATH};
     words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv, envp;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    for (std::string& entry : environment) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    const std::string here = std::filesystem::current_path();
-    std::filesystem::current_path(dir_.path());
-    const int spawned =
-        posix_spawn(&run.pid, DZV_CLI_PATH, &files, nullptr, argv.data(), envp.data());
-    std::filesystem::current_path(here);
-    posix_spawn_file_actions_destroy(&files);
-    if (spawned != 0) {
-      ADD_FAILURE() << "cannot start " << DZV_CLI_PATH;
-      run.pid = -1;
-    }
+    run.child = std::make_shared<::dzv::testing::ChildProcess>(
+        words, ::dzv::testing::EnvironmentWith(env_), dir_.path(), in,
+        terminal.empty() ? run.out : terminal, terminal.empty() ? run.err : terminal);
+    if (!run.child->started()) ADD_FAILURE() << "cannot start " << DZV_CLI_PATH;
     return run;
   }
 
   // Waits for a run that Start began.
   Result Finish(const Run& run) {
     Result result;
-    if (run.pid < 0) return result;
-    int status = 0;
-    waitpid(run.pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status)) << "dzv did not exit normally (signal?)";
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (!run.child->started()) return result;
+    const ::dzv::testing::ChildProcess::End end = run.child->Wait();
+    EXPECT_TRUE(end.crashed.empty() && !end.hung) << "dzv did not exit normally: " << end.crashed;
+    result.status = end.status;
     if (!run.out.empty()) result.out = ReadFileBytes(run.out);
     if (!run.err.empty()) result.err = ReadFileBytes(run.err);
     return result;
@@ -163,6 +129,16 @@ class DzvTest : public ::testing::Test {
   TempDir dir_;
   std::map<std::string, std::optional<std::string>> env_;
 };
+
+// A path of the build machine as dzv names it: on Windows (under Wine) a
+// path from the root of the Unix files is on drive Z:, while dzv runs in a
+// folder on another drive.
+inline std::string HostPath(const std::string& path) {
+#ifdef _WIN32
+  if (!path.empty() && path[0] == '/') return "Z:" + path;
+#endif
+  return path;
+}
 
 // An archive of the items, in the order given (a count below 255, short
 // strings).

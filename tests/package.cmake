@@ -13,11 +13,11 @@ if(NOT WIN32 AND NOT DZV_SANITIZE)
 endif()
 
 # The Windows ZIP package (cmake/package_windows.cmake): what a client's
-# maintainer unpacks, checked by name.
+# maintainer unpacks, checked by name, and the imports of its dzv.exe.
 if(WIN32)
   add_test(NAME package.windows_zip
     COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR}
-      -DARCHIVE=${DZV_WINDOWS_PACKAGE_NAME}.zip
+      -DARCHIVE=${DZV_WINDOWS_PACKAGE_NAME}.zip -DOBJDUMP=${CMAKE_OBJDUMP}
       -P ${CMAKE_CURRENT_SOURCE_DIR}/package/check_windows_zip.cmake)
   set_tests_properties(package.windows_zip PROPERTIES LABELS package RUN_SERIAL ON)
 endif()

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
+#include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -20,6 +23,14 @@
 #include "duduzuvez210.h"
 #include "platform/clipboard.h"
 #include "platform/code_page.h"
+
+// Skips a test that applies to Linux only, saying why, when it runs against
+// dzv.exe on Windows; the code after it is Linux's.
+#ifdef _WIN32
+#define DZV_LINUX_ONLY(why) GTEST_SKIP() << "Linux only: " << why
+#else
+#define DZV_LINUX_ONLY(why) static_cast<void>(0)
+#endif
 
 namespace dzv::testing {
 
@@ -128,6 +139,39 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// A program started as a user starts it: in `directory`, with exactly
+// `environment` ("NAME=value" entries), its standard input read from the
+// file `in` and its standard output and error written to the files `out` and
+// `err` (made or emptied first). When out and err name the same file (a
+// terminal, say), it is opened once and shared.
+class ChildProcess {
+ public:
+  ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+               const std::string& directory, const std::string& in, const std::string& out,
+               const std::string& err);
+  ~ChildProcess();  // kills and reaps a program still running
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  bool started() const { return id_ != -1; }
+
+  struct End {
+    int status = -1;      // the exit status when the program exited by itself
+    bool hung = false;    // still running after the limit, then killed
+    std::string crashed;  // how it was ended otherwise (a signal, an exception)
+  };
+  // Waits for the program's end, at most `limit`.
+  End Wait(std::chrono::milliseconds limit = std::chrono::minutes(5));
+
+ private:
+  intptr_t id_ = -1;  // the process id, or on Windows its handle
+};
+
+// This process's environment with `changes` made: a name given a value is
+// set, a name given std::nullopt removed.
+std::vector<std::string> EnvironmentWith(
+    const std::map<std::string, std::optional<std::string>>& changes);
 
 // Whole-file helpers for checking what the library wrote.
 std::string ReadFileBytes(const std::string& path);

@@ -8,9 +8,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "test_util.h"
@@ -146,6 +149,76 @@ SqliteLockHolder::SqliteLockHolder(const std::string& path, const std::string& s
 SqliteLockHolder::~SqliteLockHolder() {
   if (release_ >= 0) close(release_);
   if (pid_ > 0) waitpid(pid_, nullptr, 0);
+}
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv,
+                           const std::vector<std::string>& environment,
+                           const std::string& directory, const std::string& in,
+                           const std::string& out, const std::string& err) {
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOCTTY,
+                                   0600);
+  if (err == out) {
+    posix_spawn_file_actions_adddup2(&files, 1, 2);
+  } else {
+    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  }
+  posix_spawn_file_actions_addchdir_np(&files, directory.c_str());
+  std::vector<std::string> words = argv, entries = environment;
+  std::vector<char*> args, envp;
+  for (std::string& word : words) args.push_back(word.data());
+  args.push_back(nullptr);
+  for (std::string& entry : entries) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, args[0], &files, nullptr, args.data(), envp.data()) == 0) id_ = pid;
+  posix_spawn_file_actions_destroy(&files);
+}
+
+ChildProcess::~ChildProcess() {
+  if (id_ == -1) return;
+  kill(static_cast<pid_t>(id_), SIGKILL);
+  waitpid(static_cast<pid_t>(id_), nullptr, 0);
+}
+
+ChildProcess::End ChildProcess::Wait(std::chrono::milliseconds limit) {
+  End end;
+  if (id_ == -1) return end;
+  const pid_t pid = static_cast<pid_t>(id_);
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      end.hung = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  id_ = -1;
+  if (end.hung) return end;
+  if (WIFEXITED(status)) end.status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) {
+    end.crashed =
+        "signal " + std::to_string(WTERMSIG(status)) + " (" + strsignal(WTERMSIG(status)) + ")";
+  }
+  return end;
+}
+
+std::vector<std::string> EnvironmentWith(
+    const std::map<std::string, std::optional<std::string>>& changes) {
+  std::vector<std::string> environment;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    if (changes.count(entry.substr(0, entry.find('='))) == 0) environment.push_back(entry);
+  }
+  for (const auto& [name, value] : changes) {
+    if (value) environment.push_back(name + "=" + *value);
+  }
+  return environment;
 }
 
 }  // namespace dzv::testing

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -147,6 +149,124 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ec;
   std::filesystem::remove_all(path_, ec);
+}
+
+namespace {
+
+// The command line that gives a program of the C runtime exactly `argv`.
+std::string CommandLine(const std::vector<std::string>& argv) {
+  std::string line;
+  for (const std::string& word : argv) {
+    if (!line.empty()) line += ' ';
+    if (!word.empty() && word.find_first_of(" \t\n\v\"") == std::string::npos) {
+      line += word;
+      continue;
+    }
+    line += '"';
+    size_t backslashes = 0;
+    for (const char c : word) {
+      if (c == '\\') {
+        ++backslashes;
+        continue;
+      }
+      // Backslashes before a quote are doubled, and the quote escaped.
+      line.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+      backslashes = 0;
+      line += c;
+    }
+    line.append(backslashes * 2, '\\');
+    line += '"';
+  }
+  return line;
+}
+
+HANDLE Inheritable(const std::string& path, DWORD access, DWORD disposition) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     &inherit, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv,
+                           const std::vector<std::string>& environment,
+                           const std::string& directory, const std::string& in,
+                           const std::string& out, const std::string& err) {
+  const HANDLE input = Inheritable(in, GENERIC_READ, OPEN_EXISTING);
+  const HANDLE output = Inheritable(out, GENERIC_WRITE, CREATE_ALWAYS);
+  const HANDLE error = err == out ? output : Inheritable(err, GENERIC_WRITE, CREATE_ALWAYS);
+  std::string block;
+  for (const std::string& entry : environment) block.append(entry).push_back('\0');
+  block.push_back('\0');
+  std::string command = CommandLine(argv);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input;
+  startup.hStdOutput = output;
+  startup.hStdError = error;
+  PROCESS_INFORMATION process = {};
+  if (input != INVALID_HANDLE_VALUE && output != INVALID_HANDLE_VALUE &&
+      error != INVALID_HANDLE_VALUE &&
+      CreateProcessA(argv[0].c_str(), command.data(), nullptr, nullptr, TRUE, 0, block.data(),
+                     directory.c_str(), &startup, &process)) {
+    CloseHandle(process.hThread);
+    id_ = reinterpret_cast<intptr_t>(process.hProcess);
+  }
+  for (const HANDLE h : {input, output}) {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+  if (error != output && error != INVALID_HANDLE_VALUE) CloseHandle(error);
+}
+
+ChildProcess::~ChildProcess() {
+  if (id_ == -1) return;
+  const HANDLE process = reinterpret_cast<HANDLE>(id_);
+  TerminateProcess(process, 1);
+  WaitForSingleObject(process, INFINITE);
+  CloseHandle(process);
+}
+
+ChildProcess::End ChildProcess::Wait(std::chrono::milliseconds limit) {
+  End end;
+  if (id_ == -1) return end;
+  const HANDLE process = reinterpret_cast<HANDLE>(id_);
+  if (WaitForSingleObject(process, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) {
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, INFINITE);
+    end.hung = true;
+  } else {
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    // An unhandled exception ends a program with its code (0xC0000005 ...).
+    if (code >= 0xC0000000u) {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(code));
+      end.crashed = std::string("exception ") + hex;
+    } else {
+      end.status = static_cast<int>(code);
+    }
+  }
+  CloseHandle(process);
+  id_ = -1;
+  return end;
+}
+
+std::vector<std::string> EnvironmentWith(
+    const std::map<std::string, std::optional<std::string>>& changes) {
+  std::map<std::string, std::string> by_name;  // Windows compares names without case
+  for (const auto& [name, value] : changes) by_name[EntryName(name + "=")] = name;
+  std::vector<std::string> environment;
+  if (char* current = GetEnvironmentStringsA()) {
+    for (const char* e = current; *e != '\0'; e += std::strlen(e) + 1) {
+      if (by_name.count(EntryName(e)) == 0) environment.emplace_back(e);
+    }
+    FreeEnvironmentStringsA(current);
+  }
+  for (const auto& [name, value] : changes) {
+    if (value) environment.push_back(name + "=" + *value);
+  }
+  return environment;
 }
 
 }  // namespace dzv::testing

@@ -9,7 +9,7 @@
 
 #include "cli.h"
 #include "file_checks.h"
-#include "win32/system_error.h"
+#include "win32/windows_util.h"
 
 namespace dzv::cli {
 namespace {
@@ -23,7 +23,7 @@ ArchiveLock::ArchiveLock(const std::string& path) {
   if (const std::string why = WhyNotAnOutput(path); !why.empty()) {
     throw Failure(path + ": " + why + "; dzv saves archives only as regular files");
   }
-  const size_t separator = path.find_last_of("\\/");
+  const size_t separator = LastSeparator(path);
   const size_t name_at = separator != std::string::npos       ? separator + 1
                          : path.size() >= 2 && path[1] == ':' ? 2
                                                               : 0;

@@ -6,18 +6,34 @@
 
 #include <windows.h>
 
-#include "win32/system_error.h"
+#include <cctype>
+
+#include "win32/windows_util.h"
 
 namespace dzv::cli {
 namespace {
 
+// Whether path names a pipe of the pipe file system ("\\\\.\\pipe\\NAME"):
+// such a name is never opened to look at it, since opening connects to the
+// pipe's server.
+bool IsPipeName(const std::string& path) {
+  if (path.size() < 9) return false;
+  std::string head = path.substr(0, 9);
+  for (char& c : head) c = c == '/' ? '\\' : static_cast<char>(std::tolower(c));
+  return head == "\\\\.\\pipe\\" || head == "\\\\?\\pipe\\";
+}
+
 class Looked {
  public:
   explicit Looked(const std::string& path)
-      : handle_(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)),
-        error_(handle_ == INVALID_HANDLE_VALUE ? GetLastError() : 0) {}
+      : handle_(IsPipeName(path)
+                    ? INVALID_HANDLE_VALUE
+                    : CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)),
+        error_(IsPipeName(path)                  ? ERROR_PIPE_BUSY
+               : handle_ == INVALID_HANDLE_VALUE ? GetLastError()
+                                                 : 0) {}
   ~Looked() {
     if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
   }
@@ -30,6 +46,11 @@ class Looked {
            error_ == ERROR_INVALID_NAME;
   }
   DWORD error() const { return error_; }
+  // What is there when it could not be opened to look: a pipe, all of
+  // whose instances are busy, is still a pipe.
+  std::string WhyNotOpened() const {
+    return error_ == ERROR_PIPE_BUSY ? "is a pipe, not a regular file" : SystemMessage(error_);
+  }
 
   // What it is when it is not a regular file; empty for one.
   std::string WhyNotRegular() const {
@@ -54,8 +75,6 @@ class Looked {
   DWORD error_;
 };
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 bool IsDirectory(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -64,15 +83,12 @@ bool IsDirectory(const std::string& path) {
 }  // namespace
 
 std::string DirectoryOf(const std::string& path) {
-  const size_t separator = path.find_last_of("\\/");
+  const size_t separator = LastSeparator(path);
   const bool drive = path.size() >= 2 && path[1] == ':';
   if (separator == std::string::npos) return drive ? path.substr(0, 2) : ".";
   // The root keeps its separator: "\", "C:\".
   if (separator == 0 || (drive && separator == 2)) return path.substr(0, separator + 1);
-  // A UNC share's root ("\\server\share\name") is the share itself.
-  size_t end = separator;
-  while (end > 0 && IsSeparator(path[end - 1])) --end;
-  return path.substr(0, end == 0 ? 1 : end);
+  return path.substr(0, separator);
 }
 
 bool Exists(const std::string& path) { return Looked(path).exists(); }
@@ -80,7 +96,7 @@ bool Exists(const std::string& path) { return Looked(path).exists(); }
 std::string WhyUnreadable(const std::string& path) {
   {
     const Looked looked(path);
-    if (!looked.exists()) return looked.missing() ? "no such file" : SystemMessage(looked.error());
+    if (!looked.exists()) return looked.missing() ? "no such file" : looked.WhyNotOpened();
     if (std::string why = looked.WhyNotRegular(); !why.empty()) return why;
   }
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
@@ -93,10 +109,12 @@ std::string WhyUnreadable(const std::string& path) {
 
 std::string WhyNotAnOutput(const std::string& path) {
   const Looked looked(path);
-  return looked.exists() ? looked.WhyNotRegular() : std::string();
+  if (looked.exists()) return looked.WhyNotRegular();
+  return looked.error() == ERROR_PIPE_BUSY ? looked.WhyNotOpened() : std::string();
 }
 
 std::string WhyUnwritable(const std::string& path) {
+  if (std::string why = WhyNotAnOutput(path); !why.empty()) return why;
   if (const Looked looked(path); looked.exists()) {
     if (std::string why = looked.WhyNotRegular(); !why.empty()) return why;
     // Opening for writing changes nothing; it fails where the file is

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <string>
 
-#include "win32/system_error.h"
+#include "win32/windows_util.h"
 
 namespace dzv::cli {
 
@@ -90,6 +90,18 @@ std::string WhyKeyUnwritable(DZV_HKEY root, const std::string& path) {
     at = slash == std::string::npos ? "" : at.substr(0, slash);
     access = KEY_CREATE_SUB_KEY;
   }
+}
+
+size_t LastSeparator(const std::string& path) {
+  size_t last = std::string::npos;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (path[i] == '\\' || path[i] == '/') {
+      last = i;
+    } else if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
+      ++i;  // the character's second byte
+    }
+  }
+  return last;
 }
 
 std::string SystemMessage(unsigned long error) {
