@@ -1,6 +1,10 @@
-// StrLength, StrHash and StrLineGet through the exported functions.
+// StrLength, StrHash and StrLineGet through the exported functions, and the
+// byte scans beneath them.
+#include "text/string_primitives.h"
+
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -13,6 +17,30 @@ TEST(StrLength, CountsBytesBeforeTheZero) {
   EXPECT_EQ(StrLength("abc"), 3);
   EXPECT_EQ(StrLength("\x82\xA0x"), 3);  // bytes, not characters
   EXPECT_EQ(StrLength(nullptr), 0);
+}
+
+// The scans the Windows DLL does itself, 16 bytes a step: every length and
+// every place of the byte around a step's edges, from every alignment.
+TEST(ByteScans, FindTheFirstByteAndTheLengthAtEveryPlace) {
+  alignas(16) char buffer[96];
+  for (size_t start = 0; start < 16; ++start) {
+    for (size_t n = 0; n + start < 64; ++n) {
+      std::memset(buffer, 'x', sizeof buffer);
+      char* p = buffer + start;
+      EXPECT_EQ(dzv::text::FindByte(p, n, '='), nullptr) << start << " " << n;
+      p[n] = '\0';
+      EXPECT_EQ(dzv::text::TextLength(p), n) << start;
+      for (size_t at = 0; at < n; ++at) {
+        p[at] = '=';
+        if (at + 1 < n) p[at + 1] = '=';
+        EXPECT_EQ(dzv::text::FindByte(p, n, '='), p + at) << start << " " << n << " " << at;
+        p[at] = 'x';
+        if (at + 1 < n) p[at + 1] = 'x';
+      }
+      p[n] = '=';  // just past the end: not found
+      EXPECT_EQ(dzv::text::FindByte(p, n, '='), nullptr) << start << " " << n;
+    }
+  }
 }
 
 TEST(StrHash, WeighsSignedBytesByPosition) {

@@ -229,9 +229,10 @@ void ForEachTextItem(std::string_view text, Sink& sink) {
     const text::LineSpan span = text::SplitLine(text);
     const std::string_view line = text.substr(0, std::min(span.length, kLineLimit));
     text.remove_prefix(span.advance);
-    const size_t eq = line.find('=');
-    if (eq == std::string_view::npos) continue;
-    sink.Add(line.substr(0, eq), line.substr(eq + 1));
+    const char* eq = line.empty() ? nullptr : text::FindByte(line.data(), line.size(), '=');
+    if (eq == nullptr) continue;
+    const size_t at = static_cast<size_t>(eq - line.data());
+    sink.Add(line.substr(0, at), line.substr(at + 1));
   }
 }
 
@@ -269,7 +270,7 @@ int32_t DictionaryPack(DictionaryTable& table, int32_t handle, char* buffer) {
 int32_t DictionaryUnpack(DictionaryTable& table, int32_t handle, const char* text) {
   CMapStringToString* map = table.Get(handle);
   if (map == nullptr || text == nullptr) return 0;
-  UnpackText(text, *map);
+  UnpackText(std::string_view(text, text::TextLength(text)), *map);
   return 1;
 }
 
@@ -281,9 +282,8 @@ int32_t DictionaryImport(platform::Files& files, DictionaryTable& table, int32_t
   size_t size = 0;
   if (!ReadWholeFile(files, path, &data, &size)) return 0;
   // A zero byte in the file ends the text.
-  const void* zero = std::memchr(data.get(), '\0', size);
-  const size_t length =
-      zero == nullptr ? size : static_cast<size_t>(static_cast<const char*>(zero) - data.get());
+  const char* zero = text::FindByte(data.get(), size, '\0');
+  const size_t length = zero == nullptr ? size : static_cast<size_t>(zero - data.get());
   UnpackText(std::string_view(data.get(), length), *map);
   return 1;
 }

@@ -6,7 +6,7 @@ namespace dzv::text {
 
 int32_t StrLength(const char* text) {
   if (text == nullptr) return 0;
-  const size_t n = std::strlen(text);
+  const size_t n = TextLength(text);
   return n > INT32_MAX ? INT32_MAX : static_cast<int32_t>(n);
 }
 
