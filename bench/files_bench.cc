@@ -57,11 +57,16 @@ struct Fixture {
     text.resize(static_cast<size_t>(DictionaryPackSize(handle)));
     DictionaryPack(handle, text.data());
     text.pop_back();  // the final zero byte
-    // The same lines with bare LF ends, for sort.
+    // The same lines with bare LF ends, for sort, in the order the
+    // dictionary enumerates them: what DictionaryPack sorts (sort is several
+    // times faster on lines that are sorted already).
     std::string plain;
     plain.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-      if (text[i] != '\r') plain.push_back(text[i]);
+    char key[64], value[128];
+    DictionaryItemGetInit(handle);
+    for (bool more = true; more;) {
+      more = DictionaryItemGetNext(handle, key, value) != 0;
+      plain.append(key).append("=").append(value).append("\n");
     }
     WriteAll(lines, plain);
   }
