@@ -116,8 +116,9 @@ int Write(const Args& args) {
     if (const std::string why = WhyKeyUnwritable(key.root, key.path); !why.empty()) {
       throw Failure(key.shown + ": could not write the value '" + args[1] + "': " + why);
     }
-    throw Failure(key.shown + ": could not write the value '" + args[1] + "' (" + RegistryShown() +
-                  " cannot be opened or written)");
+    const std::string file = RegistryFile();
+    throw Failure(key.shown + ": could not write the value '" + args[1] + "' (the registry " +
+                  (file.empty() ? "" : file + " ") + "cannot be opened or written)");
   }
   OutLine(key.shown + ": " + args[1] + " = " + Visible(text));
   return kExitOk;

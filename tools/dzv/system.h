@@ -37,8 +37,10 @@ std::string WhyClipboardRefused();
 std::string WhyNoChoice(const char* what);
 
 // The registry as messages name it ("the registry (FILE)" on Linux, where
-// it is a database of the user's; "the registry" on Windows).
+// it is a database of the user's; "the registry" on Windows), and that
+// file alone (empty on Windows).
 std::string RegistryShown();
+std::string RegistryFile();
 
 // Why the registry cannot be used at all, as far as dzv can tell without
 // opening it; empty when nothing is found.

@@ -10,8 +10,6 @@
 #include <sstream>
 
 namespace dzv::cli {
-namespace {
-
 // Where the registry lives (an XDG_CONFIG_HOME that is not an absolute path
 // is not used).
 std::string RegistryFile() {
@@ -22,6 +20,8 @@ std::string RegistryFile() {
   return std::string(home != nullptr && home[0] == '/' ? home : "~") +
          "/.config/duduzuvez210/registry.db";
 }
+
+namespace {
 
 bool OnPath(const std::string& program) {
   const char* path = std::getenv("PATH");

@@ -65,6 +65,8 @@ std::string WhyNoChoice(const char* what) {
 
 std::string RegistryShown() { return "the registry"; }
 
+std::string RegistryFile() { return ""; }
+
 std::string RegistryPlaceProblem() { return ""; }
 
 // The Windows registry keeps no lock that a caller waits for: a change that
