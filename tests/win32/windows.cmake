@@ -30,7 +30,7 @@ endif()
 # The tests that need a process of code page 932 (see InChildProcess in
 # win32/test_util.cc), run under a Japanese locale.
 add_test(NAME win32.code_page_932 COMMAND dzv_tests
-  --gtest_filter=ProcessCodePage.*:DzvTest.DoubleByteNamesWhoseSecondByteIsABackslash:CharsetSearchProcess.*:ArchiveOpen.WideStringsUnderCodePage932:AttributeGet.DoubleByteNamesMatchOnlyAtCharacterStarts:*/RegistryContract.SecondBytesOfDoubleByteCharactersAreNotFolded/*)
+  --gtest_filter=ProcessCodePage.*:DzvPaths.DoubleByteNamesWhoseSecondByteIsABackslash:CharsetSearchProcess.*:ArchiveOpen.WideStringsUnderCodePage932:AttributeGet.DoubleByteNamesMatchOnlyAtCharacterStarts:*/RegistryContract.SecondBytesOfDoubleByteCharactersAreNotFolded/*)
 set_tests_properties(win32.code_page_932 PROPERTIES ENVIRONMENT "LC_ALL=ja_JP.UTF-8"
   FAIL_REGULAR_EXPRESSION "SKIPPED \\]")
 # A link of the host's, which Wine shows as a plain file, for the save
