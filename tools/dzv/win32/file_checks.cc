@@ -93,18 +93,30 @@ std::string DirectoryOf(const std::string& path) {
 
 bool Exists(const std::string& path) { return Looked(path).exists(); }
 
+namespace {
+
+// Why the file cannot be opened with `access`, in the system's words, or
+// empty; opening changes nothing. Opening for writing fails where the file
+// is read-only, denied to the user, or held open by a program that shares
+// it with no writer.
+std::string WhyNotOpenable(const std::string& path, DWORD access) {
+  const HANDLE file =
+      CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return SystemMessage(GetLastError());
+  CloseHandle(file);
+  return {};
+}
+
+}  // namespace
+
 std::string WhyUnreadable(const std::string& path) {
   {
     const Looked looked(path);
     if (!looked.exists()) return looked.missing() ? "no such file" : looked.WhyNotOpened();
     if (std::string why = looked.WhyNotRegular(); !why.empty()) return why;
   }
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return SystemMessage(GetLastError());
-  CloseHandle(file);
-  return {};
+  return WhyNotOpenable(path, GENERIC_READ);
 }
 
 std::string WhyNotAnOutput(const std::string& path) {
@@ -114,17 +126,11 @@ std::string WhyNotAnOutput(const std::string& path) {
 }
 
 std::string WhyUnwritable(const std::string& path) {
-  if (std::string why = WhyNotAnOutput(path); !why.empty()) return why;
   if (const Looked looked(path); looked.exists()) {
     if (std::string why = looked.WhyNotRegular(); !why.empty()) return why;
-    // Opening for writing changes nothing; it fails where the file is
-    // read-only, denied to the user, or held open by a program that
-    // shares it with no writer.
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return SystemMessage(GetLastError());
-    CloseHandle(file);
+    if (std::string why = WhyNotOpenable(path, GENERIC_WRITE); !why.empty()) return why;
+  } else if (looked.error() == ERROR_PIPE_BUSY) {
+    return looked.WhyNotOpened();
   }
   const std::string directory = DirectoryOf(path);
   const DWORD attributes = GetFileAttributesA(directory.c_str());
